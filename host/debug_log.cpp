@@ -1,0 +1,73 @@
+#include "host/debug_log.h"
+
+#include <cstdarg>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace kelvo {
+
+DebugLog::~DebugLog() { close(); }
+
+bool DebugLog::open_file(const std::string& path, bool truncate) {
+  std::lock_guard lock(mutex_);
+  int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (truncate ? O_TRUNC : O_APPEND);
+  int fd = ::open(path.c_str(), flags, 0600);
+  if (fd < 0) return false;
+  std::FILE* f = ::fdopen(fd, truncate ? "w" : "a");
+  if (!f) {
+    ::close(fd);
+    return false;
+  }
+  if (file_ && owns_file_) std::fclose(file_);
+  file_ = f;
+  owns_file_ = true;
+  enabled_ = true;
+  return true;
+}
+
+void DebugLog::to_stderr() {
+  std::lock_guard lock(mutex_);
+  if (file_ && owns_file_) std::fclose(file_);
+  file_ = stderr;
+  owns_file_ = false;
+  enabled_ = true;
+}
+
+void DebugLog::to_callback(Callback cb) {
+  std::lock_guard lock(mutex_);
+  callback_ = std::move(cb);
+  enabled_ = file_ != nullptr || static_cast<bool>(callback_);
+}
+
+void DebugLog::close() {
+  std::lock_guard lock(mutex_);
+  if (file_ && owns_file_) std::fclose(file_);
+  file_ = nullptr;
+  owns_file_ = false;
+  enabled_ = static_cast<bool>(callback_);
+}
+
+void DebugLog::write(std::string_view line) {
+  std::lock_guard lock(mutex_);
+  if (file_) {
+    std::fwrite(line.data(), 1, line.size(), file_);
+    std::fputc('\n', file_);
+    std::fflush(file_);
+  }
+  if (callback_) callback_(line);
+}
+
+int debug_log(DebugLog& log, const char* format, ...) {
+  if (!log.enabled()) return 1;
+  char buffer[1024];
+  va_list args;
+  va_start(args, format);
+  int n = std::vsnprintf(buffer, sizeof buffer, format, args);
+  va_end(args);
+  if (n < 0) return 1;
+  std::size_t len = static_cast<std::size_t>(n) < sizeof buffer ? static_cast<std::size_t>(n) : sizeof buffer - 1;
+  log.write(std::string_view(buffer, len));
+  return 1;
+}
+
+}  // namespace kelvo

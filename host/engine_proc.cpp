@@ -1,0 +1,131 @@
+#include "host/engine_proc.h"
+
+#include <cstdio>
+#include <ctime>
+
+#include "host/gl_context.h"
+#include "host/paths.h"
+#include "host/settings.h"
+#include "media/songs.h"
+#include "model/texture_slots.h"
+#include "motion/motion_step.h"
+#include "package/extract.h"
+#include "package/logo.h"
+#include "render/frame_renderer.h"
+#include "scene/scene_file.h"
+#include "script/script_thread.h"
+
+namespace kelvo {
+
+namespace {
+
+constexpr int kKeyZero = 0x30;
+constexpr int kPreviewWidth = 640;
+
+}  // namespace
+
+int start_up(Engine& e, Platform& platform) {
+  // 1-2
+  random_seed(e.random, static_cast<std::uint32_t>(std::time(nullptr)));
+  e.preview = 0;
+  // 3
+  const WindowRect rect = platform.window_rect();
+  // 4
+  if (!read_settings(e, platform.settings_store())) {
+    debug_log(e.log, "settings missing: storing the defaults");
+    store_defaults(e, platform.settings_store());
+  }
+  // 5-6
+  const std::string app_dir = platform.program_directory();
+  path_setup(e, platform, app_dir);
+  if (random_package_choice(e)) path_setup(e, platform, app_dir);
+  // 7
+  e.viewport_box = {0, 0, e.ResX, e.ResY};
+  // 8
+  platform.show_cursor(false);
+  platform.set_thread_priority(ThreadPriority::highest);
+  platform.show_window();
+  // 9
+  if (rect.right - rect.left < kPreviewWidth) {
+    platform.set_thread_priority(ThreadPriority::normal);
+    platform.show_cursor(true);
+    e.preview = 1;
+    e.ResX = rect.right - rect.left;
+    e.ResY = rect.bottom - rect.top;
+    e.viewport_box = {0, 0, e.ResX, e.ResY};
+  }
+  // 10
+  switch (extract_package(e)) {
+    case ExtractResult::extracted:
+    case ExtractResult::no_package:
+      break;
+    case ExtractResult::bad_magic:
+      std::fputs("Unrecognized file format!\n", stdout);
+      std::fflush(stdout);
+      e.exit_code = 1;
+      return 0;
+    case ExtractResult::damaged:
+    case ExtractResult::stream_open_failed:
+      debug_log(e.log, "start-up stopped: the package could not be unpacked");
+      return 0;
+  }
+  // 11
+  if (!create_gl_context(e, platform)) {
+    debug_log(e.log, "start-up stopped: no GL context");
+    return 0;
+  }
+  // 12-15
+  engine_init(e);
+  clear_texture_slots(e);
+  load_font_texture(e);
+  view_setup(e, platform);
+  // 16-19
+  load_scene(e, "SCENE1");
+  start_script(e, "SCRIPT1");
+  view_setup(e, platform);
+  write_logo_texture(e);
+  return 1;
+}
+
+void tear_down(Engine& e, Platform& platform) {
+  stop_script(e);
+  stop_song(e);
+  free_textures(e);
+  release_gl_context(e, platform);
+  free_all(e);
+  delete_logo_texture_file(e);
+  delete_extracted_files(e);
+}
+
+long engine_window_proc(Engine& e, Platform& platform, const WindowMessage& message) {
+  switch (message.type) {
+    case MessageType::create:
+      if (!start_up(e, platform)) return 0;
+      return platform.default_proc(message);
+    case MessageType::paint:
+      motion_step(e);
+      render_frame(e, platform);
+      return 0;
+    case MessageType::key_down:
+      if (message.key == kKeyZero) return 1;
+      return platform.default_proc(message);
+    case MessageType::key_up:
+      if (message.key == kKeyZero) {
+        e.LOGO = e.LOGO == 0 ? 1 : 0;
+        return 1;
+      }
+      return platform.default_proc(message);
+    case MessageType::mouse_move:
+      mouse_steering(e, platform);
+      return 1;
+    case MessageType::destroy:
+      tear_down(e, platform);
+      return platform.default_proc(message);
+    case MessageType::mouse_button:
+    case MessageType::other:
+      break;
+  }
+  return platform.default_proc(message);
+}
+
+}  // namespace kelvo

@@ -1,0 +1,190 @@
+// The Linux player: parses the command line, opens the SDL window and feeds
+// the engine window procedure its messages until input, the window manager
+// or a signal ends the run; then the engine's teardown runs in full.
+#include <SDL2/SDL.h>
+
+#include <signal.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "host/engine_proc.h"
+#include "host/player_options.h"
+#include "host/sdl_platform.h"
+#include "host/settings_file.h"
+#include "scene/engine_state.h"
+
+namespace {
+
+volatile std::sig_atomic_t g_stop_signal = 0;
+
+extern "C" void on_stop_signal(int signal_number) { g_stop_signal = signal_number; }
+
+// SIGTERM (how screen-saver daemons end their programs), SIGINT and SIGHUP end
+// the run through the normal teardown. No SA_RESTART: a wait is cut short.
+void install_signal_handlers() {
+  struct sigaction action;
+  std::memset(&action, 0, sizeof action);
+  action.sa_handler = on_stop_signal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;
+  for (int s : {SIGTERM, SIGINT, SIGHUP}) sigaction(s, &action, nullptr);
+}
+
+// The stored size, for a --window run that has no --size: the window must
+// exist before the engine reads the settings.
+void stored_size(int& width, int& height) {
+  kelvo::SettingsFile settings(kelvo::SettingsFile::default_path());
+  if (!settings.open()) return;
+  auto number = [&](const char* name, int& out) {
+    std::optional<std::string> text = settings.read(name);
+    if (!text) return;
+    char* end = nullptr;
+    long v = std::strtol(text->c_str(), &end, 10);
+    if (end != text->c_str() && v >= kelvo::kMinPlayerSize && v <= kelvo::kMaxPlayerSize) out = static_cast<int>(v);
+  };
+  number("ResX", width);
+  number("ResY", height);
+}
+
+long send(kelvo::Engine& e, kelvo::SdlPlatform& platform, kelvo::MessageType type, int key = 0, int x = 0,
+          int y = 0) {
+  kelvo::WindowMessage message;
+  message.type = type;
+  message.key = key;
+  message.x = x;
+  message.y = y;
+  return kelvo::engine_window_proc(e, platform, message);
+}
+
+// Hands one SDL event to the engine. False when the run must end.
+bool dispatch(const SDL_Event& event, kelvo::Engine& e, kelvo::SdlPlatform& platform) {
+  using kelvo::MessageType;
+  switch (event.type) {
+    case SDL_QUIT:
+      return false;
+    case SDL_WINDOWEVENT:
+      return event.window.event != SDL_WINDOWEVENT_CLOSE;
+    case SDL_KEYDOWN:
+      // The key's character code for printable keys ('0' is 0x30).
+      send(e, platform, MessageType::key_down, static_cast<int>(event.key.keysym.sym));
+      break;
+    case SDL_KEYUP:
+      send(e, platform, MessageType::key_up, static_cast<int>(event.key.keysym.sym));
+      break;
+    case SDL_MOUSEMOTION: {
+      auto [x, y] = platform.window_to_view(event.motion.x, event.motion.y);
+      send(e, platform, MessageType::mouse_move, 0, x, y);
+      break;
+    }
+    case SDL_MOUSEBUTTONDOWN: {
+      auto [x, y] = platform.window_to_view(event.button.x, event.button.y);
+      send(e, platform, MessageType::mouse_button, 0, x, y);
+      break;
+    }
+    default:
+      break;
+  }
+  return !platform.close_requested();
+}
+
+void run_loop(kelvo::Engine& e, kelvo::SdlPlatform& platform) {
+  // At most one frame per display refresh: no headless display honours the
+  // swap interval, and a frame that draws nothing must not spin a core.
+  const int hz = platform.refresh_rate() > 0 ? platform.refresh_rate() : 60;
+  const Uint64 frequency = SDL_GetPerformanceFrequency();
+  const Uint64 period = frequency / static_cast<Uint64>(hz);
+  Uint64 next_frame = SDL_GetPerformanceCounter();
+
+  while (!g_stop_signal && !platform.close_requested()) {
+    SDL_Event event;
+    bool running = true;
+    while (running && SDL_PollEvent(&event)) running = dispatch(event, e, platform);
+    if (!running || g_stop_signal || platform.close_requested()) break;
+
+    const Uint64 now = SDL_GetPerformanceCounter();
+    if (now < next_frame) {
+      const Uint64 wait_ms = ((next_frame - now) * 1000 + frequency - 1) / frequency;
+      SDL_WaitEventTimeout(nullptr, static_cast<int>(wait_ms));
+      continue;
+    }
+    send(e, platform, kelvo::MessageType::paint);
+    next_frame += period;
+    if (next_frame < now) next_frame = now + period;  // fell behind: do not catch up
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  kelvo::PlayerOptions options;
+  std::string error;
+  if (!kelvo::parse_player_options(argc, argv, options, error)) {
+    std::fprintf(stderr, "kelvo: %s\nTry 'kelvo --help' for the options.\n", error.c_str());
+    return kelvo::kUsageExitCode;
+  }
+  if (options.help) {
+    std::fputs(kelvo::player_usage("kelvo").c_str(), stdout);
+    return 0;
+  }
+
+  install_signal_handlers();
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  // A screen saver must let the display sleep.
+  SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+
+  auto engine = std::make_unique<kelvo::Engine>();
+  kelvo::Engine& e = *engine;
+  e.overrides.package_file = options.package_file;
+  e.overrides.data_dir = options.data_dir;
+
+  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+    std::fprintf(stderr, "kelvo: no display available (%s)\n", SDL_GetError());
+    return 1;
+  }
+
+  int exit_code = 0;
+  {
+    kelvo::SdlPlatform platform;
+    platform.set_size_override(options.width, options.height);
+
+    if (const char* log = std::getenv("KELVO_LOG")) {
+      if (std::strcmp(log, "-") == 0) {
+        e.log.to_stderr();
+      } else if (std::strcmp(log, "1") == 0) {
+        const std::string path = platform.debug_log_path();
+        if (!e.log.open_file(path, true)) std::fprintf(stderr, "kelvo: cannot write the log %s\n", path.c_str());
+      }
+    }
+
+    int width = e.ResX, height = e.ResY;
+    if (options.width > 0) {
+      width = options.width;
+      height = options.height;
+    } else if (options.window) {
+      stored_size(width, height);
+    }
+    if (!platform.open_window(options.window, width, height, error)) {
+      std::fprintf(stderr, "kelvo: no display available (%s)\n", error.c_str());
+      e.log.close();
+      SDL_Quit();
+      return 1;
+    }
+
+    send(e, platform, kelvo::MessageType::create);
+    if (e.exit_code >= 0) {
+      exit_code = e.exit_code;
+    } else {
+      run_loop(e, platform);
+    }
+    send(e, platform, kelvo::MessageType::destroy);
+    if (g_stop_signal) kelvo::debug_log(e.log, "ended by signal %d", static_cast<int>(g_stop_signal));
+    e.log.close();
+  }  // the platform goes: the GL context, the window, the work directory
+  SDL_Quit();
+  return exit_code;
+}

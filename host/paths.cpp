@@ -1,0 +1,89 @@
+#include "host/paths.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "host/text_helpers.h"
+#include "package/extract.h"
+
+namespace kelvo {
+
+std::string app_dir_from_command_line(std::string_view command_line) {
+  std::string buf(command_line);
+  // Cut the program name and arguments: from the second-to-last character
+  // leftwards, everything up to the first backslash goes.
+  if (buf.size() >= 2) {
+    std::size_t cut = buf.size();
+    for (std::size_t i = buf.size() - 2; i > 0; --i) {
+      if (buf[i] == '\\') break;
+      cut = i;
+    }
+    buf.erase(cut);
+  }
+  for (char& c : buf)
+    if (c == '"') c = ' ';
+  trim_spaces(buf);
+  if (buf.empty() || buf.back() != '\\') buf += '\\';
+  if (buf.front() == '\\') buf = "C:" + buf;
+  return buf;
+}
+
+std::string directory_of(std::string_view path) {
+  std::size_t slash = path.find_last_of(kPathSeparator);
+  return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
+}
+
+int file_exists(const std::string& path) {
+  if (path.empty()) return 0;
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return 0;
+  struct stat st {};
+  bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  ::close(fd);
+  return regular ? 1 : 0;
+}
+
+static std::string with_separator(std::string dir) {
+  if (!dir.empty() && dir.back() != kPathSeparator) dir += kPathSeparator;
+  return dir;
+}
+
+int path_setup(Engine& e, Platform& platform, const std::string& app_dir) {
+  Paths& p = e.paths;
+  p.path_app = with_separator(app_dir);
+  p.path_debug = platform.debug_log_path();
+
+  if (!e.overrides.data_dir.empty())
+    p.path_pack.clear();
+  else if (!e.overrides.package_file.empty())
+    p.path_pack = e.overrides.package_file;
+  else
+    p.path_pack = p.path_app + e.Module + ".pak";
+
+  // Everything the engine writes goes to the private directory.
+  bool have_pack = file_exists(p.path_pack) == 1;
+  e.work_dir = platform.work_directory();
+  const std::string& work = e.work_dir;
+  if (!e.overrides.data_dir.empty())
+    p.dir_temp = with_separator(e.overrides.data_dir);
+  else if (have_pack)
+    p.dir_temp = work;
+  else
+    p.dir_temp = p.path_app + "Data" + kPathSeparator;
+  p.path_list = work.empty() ? std::string() : work + "files.lst";
+  p.path_temp = work.empty() ? std::string() : work + "Kelvo.tmp";
+
+  delete_extracted_files(e);
+
+  debug_log(e.log, "cmdLine=%s", app_dir.c_str());
+  debug_log(e.log, "path app=%s", p.path_app.c_str());
+  debug_log(e.log, "path_debug=%s", p.path_debug.c_str());
+  debug_log(e.log, "path_pack=%s", p.path_pack.c_str());
+  debug_log(e.log, "dir_temp=%s", p.dir_temp.c_str());
+  debug_log(e.log, "path_list=%s", p.path_list.c_str());
+  debug_log(e.log, "path_temp=%s", p.path_temp.c_str());
+  return 1;
+}
+
+}  // namespace kelvo

@@ -1,0 +1,222 @@
+#include "host/player_options.h"
+
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <strings.h>
+
+namespace kelvo {
+
+namespace {
+
+std::string make_absolute(const std::string& path, const std::string& cwd) {
+  std::filesystem::path p(path);
+  if (p.is_relative()) p = std::filesystem::path(cwd) / p;
+  return p.lexically_normal().string();
+}
+
+bool parse_int(std::string_view text, int& value) {
+  if (text.empty() || text.size() > 9) return false;
+  int v = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + (c - '0');
+  }
+  value = v;
+  return true;
+}
+
+bool parse_size(std::string_view text, int& width, int& height) {
+  std::size_t x = text.find_first_of("xX");
+  if (x == std::string_view::npos) return false;
+  int w = 0, h = 0;
+  if (!parse_int(text.substr(0, x), w) || !parse_int(text.substr(x + 1), h)) return false;
+  if (w < kMinPlayerSize || w > kMaxPlayerSize || h < kMinPlayerSize || h > kMaxPlayerSize) return false;
+  width = w;
+  height = h;
+  return true;
+}
+
+bool parse_number(std::string_view text, double& value) {
+  if (text.empty() || !((text[0] >= '0' && text[0] <= '9') || text[0] == '.')) return false;
+  std::string s(text);
+  char* end = nullptr;
+  errno = 0;
+  double v = std::strtod(s.c_str(), &end);
+  if (errno != 0 || end != s.c_str() + s.size()) return false;
+  value = v;
+  return true;
+}
+
+// A window id as the daemon writes it: hexadecimal with 0x, or decimal.
+bool parse_window_id(std::string_view text, std::uint64_t& id) {
+  int base = 10;
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    base = 16;
+    text.remove_prefix(2);
+  }
+  if (text.empty()) return false;
+  std::uint64_t v = 0;
+  for (char c : text) {
+    int digit;
+    if (c >= '0' && c <= '9')
+      digit = c - '0';
+    else if (base == 16 && c >= 'a' && c <= 'f')
+      digit = c - 'a' + 10;
+    else if (base == 16 && c >= 'A' && c <= 'F')
+      digit = c - 'A' + 10;
+    else
+      return false;
+    if (v > (UINT64_MAX - static_cast<std::uint64_t>(digit)) / static_cast<std::uint64_t>(base)) return false;
+    v = v * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(digit);
+  }
+  id = v;
+  return true;
+}
+
+}  // namespace
+
+bool parse_player_options(const std::vector<std::string_view>& args, const std::string& cwd,
+                          PlayerOptions& options, std::string& error) {
+  options = PlayerOptions{};
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string_view arg = args[i];
+    if (arg.size() < 2 || arg[0] != '-') {
+      error = "unexpected argument '" + std::string(arg) + "'";
+      return false;
+    }
+    // One or two dashes, and "--name=value" for options that take a value.
+    std::string_view name = arg.substr(arg[1] == '-' ? 2 : 1);
+    std::optional<std::string_view> inline_value;
+    if (std::size_t eq = name.find('='); eq != std::string_view::npos) {
+      inline_value = name.substr(eq + 1);
+      name = name.substr(0, eq);
+    }
+    auto takes_no_value = [&]() {
+      if (!inline_value) return true;
+      error = "option '" + std::string(name) + "' takes no value";
+      return false;
+    };
+    // The value of an option that needs one.
+    auto value = [&](std::string_view& out) {
+      if (inline_value) {
+        out = *inline_value;
+      } else if (i + 1 < args.size()) {
+        out = args[++i];
+      } else {
+        error = "option '" + std::string(arg) + "' needs a value";
+        return false;
+      }
+      if (out.empty()) {
+        error = "option '" + std::string(name) + "' needs a non-empty value";
+        return false;
+      }
+      return true;
+    };
+
+    std::string_view v;
+    if (name == "help" || (name == "h" && arg[1] != '-')) {
+      if (!takes_no_value()) return false;
+      options.help = true;
+      return true;
+    } else if (name == "package") {
+      if (!value(v)) return false;
+      options.package_file = make_absolute(std::string(v), cwd);
+    } else if (name == "data") {
+      if (!value(v)) return false;
+      options.data_dir = make_absolute(std::string(v), cwd);
+    } else if (name == "window") {
+      if (!takes_no_value()) return false;
+      options.window = true;
+    } else if (name == "size") {
+      if (!value(v)) return false;
+      if (!parse_size(v, options.width, options.height)) {
+        error = "--size needs WIDTHxHEIGHT, each from " + std::to_string(kMinPlayerSize) + " to " +
+                std::to_string(kMaxPlayerSize) + ", not '" + std::string(v) + "'";
+        return false;
+      }
+    } else if (name == "root") {
+      if (!takes_no_value()) return false;
+      options.root = true;
+    } else if (name == "fps") {
+      options.fps = true;
+      double number = 0;
+      if (inline_value) {
+        if (!parse_number(*inline_value, number)) {
+          error = "--fps needs a number, not '" + std::string(*inline_value) + "'";
+          return false;
+        }
+        options.fps_value = number;
+      } else if (i + 1 < args.size() && parse_number(args[i + 1], number)) {
+        options.fps_value = number;
+        ++i;
+      }
+    } else if (name == "window-id") {
+      if (!value(v)) return false;
+      std::uint64_t id = 0;
+      if (!parse_window_id(v, id)) {
+        error = "--window-id needs a window id (decimal or 0x hexadecimal), not '" + std::string(v) + "'";
+        return false;
+      }
+      options.window_id = id;
+    } else {
+      error = "unknown option '" + std::string(arg) + "'";
+      return false;
+    }
+  }
+  if (!options.package_file.empty() && !options.data_dir.empty()) {
+    error = "--package and --data cannot be used together";
+    return false;
+  }
+  return true;
+}
+
+bool parse_player_options(int argc, const char* const* argv, PlayerOptions& options, std::string& error) {
+  std::vector<std::string_view> args;
+  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+  std::string cwd;
+  std::error_code ec;
+  std::filesystem::path current = std::filesystem::current_path(ec);
+  if (!ec) {
+    cwd = current.string();
+  } else if (const char* pwd = std::getenv("PWD")) {
+    cwd = pwd;
+  } else {
+    cwd = "/";
+  }
+  return parse_player_options(args, cwd, options, error);
+}
+
+std::string player_usage(std::string_view program) {
+  std::string p(program);
+  return "Usage: " + p + " [OPTION]...\n"
+         "Plays a Kelvo scene full screen until a key or mouse button is pressed.\n"
+         "\n"
+         "  --package FILE    play the scene package FILE (.pak)\n"
+         "  --data DIR        play the loose scene files in DIR\n"
+         "  --window          play in a normal window of the configured size\n"
+         "  --size WxH        play at W x H for this run (the stored setting is kept)\n"
+         "  --root            accepted for screen-saver daemons; no effect yet\n"
+         "  --fps [N]         accepted for screen-saver daemons; no effect yet\n"
+         "  --window-id ID    accepted for screen-saver daemons; no effect yet\n"
+         "  -h, --help        show this help and exit\n"
+         "\n"
+         "Environment: KELVO_LOG=1 writes the debug log file, KELVO_LOG=- writes it to standard error.\n";
+}
+
+bool SizeOverrideStore::open() { return inner_.open(); }
+
+std::optional<std::string> SizeOverrideStore::read(std::string_view name) {
+  if (width_ > 0 && height_ > 0) {
+    if (name.size() == 4 && strncasecmp(name.data(), "ResX", 4) == 0) return std::to_string(width_);
+    if (name.size() == 4 && strncasecmp(name.data(), "ResY", 4) == 0) return std::to_string(height_);
+  }
+  return inner_.read(name);
+}
+
+bool SizeOverrideStore::write(const std::vector<std::pair<std::string, std::string>>& values) {
+  return inner_.write(values);
+}
+
+}  // namespace kelvo

@@ -1,0 +1,64 @@
+// The player's command line.
+//
+//   kelvo [--package FILE.pak | --data DIR] [--window] [--size WxH]
+//
+// Also accepts what a desktop screen-saver daemon passes to its programs
+// (-root, -window, -window-id ID, -fps, each with one or two dashes); -root and
+// -fps change nothing yet, the window id is kept for later.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/platform.h"
+
+namespace kelvo {
+
+inline constexpr int kMinPlayerSize = 64;
+inline constexpr int kMaxPlayerSize = 8192;
+
+struct PlayerOptions {
+  std::string package_file;  // absolute, empty when not given
+  std::string data_dir;      // absolute, empty when not given
+  bool window = false;       // a normal window instead of full screen
+  int width = 0, height = 0; // --size; 0 when not given
+  bool help = false;
+  bool root = false;                        // -root (accepted, unused)
+  bool fps = false;                         // -fps (accepted, unused)
+  std::optional<double> fps_value;          // its optional number
+  std::optional<std::uint64_t> window_id;   // -window-id (kept, unused)
+};
+
+// Parses the arguments after the program name. `cwd` makes relative paths
+// absolute. On error returns false with a one-line message in `error`; the
+// player then exits with kUsageExitCode.
+bool parse_player_options(const std::vector<std::string_view>& args, const std::string& cwd,
+                          PlayerOptions& options, std::string& error);
+
+// The same for main's argc/argv, relative to the current directory.
+bool parse_player_options(int argc, const char* const* argv, PlayerOptions& options, std::string& error);
+
+inline constexpr int kUsageExitCode = 2;
+
+// The --help text: one line per option.
+std::string player_usage(std::string_view program);
+
+// Reads ResX and ResY from another store but answers with the --size values,
+// so the size applies to this run only; writes go through unchanged.
+class SizeOverrideStore : public SettingsStore {
+ public:
+  SizeOverrideStore(SettingsStore& inner, int width, int height)
+      : inner_(inner), width_(width), height_(height) {}
+  bool open() override;
+  std::optional<std::string> read(std::string_view name) override;
+  bool write(const std::vector<std::pair<std::string, std::string>>& values) override;
+
+ private:
+  SettingsStore& inner_;
+  int width_, height_;
+};
+
+}  // namespace kelvo

@@ -1,0 +1,98 @@
+// The Linux platform: one SDL2 window with an OpenGL compatibility context.
+//
+// Full screen covers the desktop without changing its mode (nothing is left
+// in another mode if the player dies). The configured size then becomes an
+// offscreen framebuffer of that size, scaled onto the window with black bars
+// at each swap; without framebuffer objects the engine draws straight into
+// the window. --window opens a plain window of the configured size.
+//
+// The header does not include SDL, so SDL-free code may use the helpers.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "host/platform.h"
+#include "host/player_options.h"
+#include "host/settings_file.h"
+#include "host/work_dir_posix.h"
+
+struct SDL_Window;
+
+namespace kelvo {
+
+// Where a picture of src_w x src_h goes in a target of dst_w x dst_h: as large
+// as fits with its aspect ratio kept, centred. x, y from the bottom-left.
+struct FitRect {
+  int x = 0, y = 0, width = 0, height = 0;
+};
+FitRect fit_letterboxed(int src_w, int src_h, int dst_w, int dst_h);
+
+class SdlPlatform : public Platform {
+ public:
+  // SDL's video subsystem must be initialised.
+  SdlPlatform();
+  ~SdlPlatform() override;
+  SdlPlatform(const SdlPlatform&) = delete;
+  SdlPlatform& operator=(const SdlPlatform&) = delete;
+
+  // Opens the (hidden) window: full screen on the desktop, or a normal window
+  // of width x height. False with SDL's reason in `error`.
+  bool open_window(bool windowed, int width, int height, std::string& error);
+  // Answers the settings' ResX and ResY with this size (0 = as stored).
+  void set_size_override(int width, int height);
+
+  // Set once input asked the player to end (see default_proc).
+  bool close_requested() const { return close_requested_; }
+  // The display's refresh rate in Hz; 0 when the display does not say.
+  int refresh_rate() const;
+  // Converts window coordinates to the engine's view coordinates (they differ
+  // when an offscreen framebuffer is scaled onto the window).
+  std::pair<int, int> window_to_view(int x, int y) const;
+
+  // Platform
+  WindowRect window_rect() override;
+  void show_cursor(bool show) override;
+  void set_thread_priority(ThreadPriority priority) override;
+  void show_window() override;
+  bool set_display_mode(int width, int height) override;
+  void restore_display_mode() override;
+  bool create_gl_context() override;
+  void release_gl_context() override;
+  void swap_buffers() override;
+  void message_box(const char* text, const char* title) override;
+  // In window coordinates (the view's, when scaled): the same as screen
+  // coordinates in full screen, and what the mouse steering needs in a window.
+  std::pair<int, int> cursor_pos() override;
+  void set_cursor_pos(int x, int y) override;
+  long default_proc(const WindowMessage& message) override;
+  std::string work_directory() override;
+  std::string program_directory() override;
+  std::string debug_log_path() override;
+  SettingsStore& settings_store() override;
+
+ private:
+  struct Fbo;
+
+  bool create_fbo();
+  void delete_fbo();
+  std::pair<int, int> drawable_size() const;
+  FitRect view_rect() const;
+
+  SDL_Window* window_ = nullptr;
+  void* gl_context_ = nullptr;
+  bool windowed_ = false;
+  bool close_requested_ = false;
+  // The size set_display_mode asked for; 0 when none.
+  int mode_width_ = 0, mode_height_ = 0;
+  std::unique_ptr<Fbo> fbo_;
+
+  std::optional<InstanceWorkDir> work_dir_;
+  bool work_dir_failed_ = false;
+  SettingsFile settings_;
+  std::unique_ptr<SizeOverrideStore> size_override_;
+};
+
+}  // namespace kelvo

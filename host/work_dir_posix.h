@@ -1,0 +1,60 @@
+// The private work directory of one running player (POSIX).
+//
+// Every instance gets its own directory under a per-user base:
+//   $XDG_RUNTIME_DIR/kelvo/inst-XXXXXX/         when XDG_RUNTIME_DIR is usable,
+//   ${TMPDIR:-/tmp}/kelvo-<uid>/inst-XXXXXX/    otherwise.
+// The base and the instance directories are mode 0700 and owned by the user;
+// a base that is a symbolic link, not a directory or someone else's is
+// refused. Each instance holds an exclusive flock on a lock file inside its
+// directory for as long as it lives; a directory whose lock can be taken
+// belongs to an instance that has ended and is removed when the next instance
+// starts. Removal never follows symbolic links and never recurses.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace kelvo {
+
+class InstanceWorkDir {
+ public:
+  // The name of the lock file inside each instance directory.
+  static constexpr const char* kLockName = ".kelvo-lock";
+  // An instance directory without a lock file is left alone until it is this
+  // old (it may belong to an instance that is still starting).
+  static constexpr int kUnlockedGraceSeconds = 60;
+
+  // Makes the base if needed, removes the directories of ended instances and
+  // creates this instance's directory. nullopt with `error` set on failure.
+  static std::optional<InstanceWorkDir> create(std::string& error);
+
+  // The base directory from the environment (no trailing '/'); does not
+  // create or check it.
+  static std::string base_path();
+
+  // Removes the directories of ended instances in `base`. Returns how many
+  // were removed.
+  static int remove_stale(const std::string& base);
+
+  InstanceWorkDir(InstanceWorkDir&& other) noexcept;
+  InstanceWorkDir& operator=(InstanceWorkDir&& other) noexcept;
+  InstanceWorkDir(const InstanceWorkDir&) = delete;
+  InstanceWorkDir& operator=(const InstanceWorkDir&) = delete;
+  // Deletes the files in the directory (not subdirectories), then the
+  // directory itself, and releases the lock.
+  ~InstanceWorkDir();
+
+  // The instance directory, ending in '/'.
+  const std::string& path() const { return path_; }
+
+ private:
+  InstanceWorkDir(std::string path, int dir_fd, int lock_fd)
+      : path_(std::move(path)), dir_fd_(dir_fd), lock_fd_(lock_fd) {}
+  void release();
+
+  std::string path_;
+  int dir_fd_ = -1;
+  int lock_fd_ = -1;
+};
+
+}  // namespace kelvo

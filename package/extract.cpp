@@ -1,0 +1,176 @@
+#include "package/extract.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+#include "host/paths.h"
+#include "package/member_stream.h"
+#include "package/pak_coder.h"
+
+namespace kelvo {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+constexpr std::size_t kCopyChunk = 64 * 1024;
+
+bool read_u32(std::FILE* f, std::uint32_t& value) {
+  unsigned char b[4];
+  if (std::fread(b, 1, 4, f) != 4) return false;
+  value = b[0] | (b[1] << 8) | (b[2] << 16) | (std::uint32_t(b[3]) << 24);
+  return true;
+}
+
+bool ends_with_pak(const std::string& name) {
+  if (name.size() < 5) return false;
+  std::string ext = name.substr(name.size() - 4);
+  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+  return ext == ".pak";
+}
+
+// Copies `length` bytes of the stream into `path` in bounded chunks.
+bool copy_member(std::FILE* stream, std::uint64_t length, const std::string& path, std::vector<char>& chunk) {
+  File out(std::fopen(path.c_str(), "wb"));
+  if (!out) return false;
+  while (length > 0) {
+    std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(length, chunk.size()));
+    if (std::fread(chunk.data(), 1, want, stream) != want) return false;
+    if (std::fwrite(chunk.data(), 1, want, out.get()) != want) return false;
+    length -= want;
+  }
+  return std::fflush(out.get()) == 0;
+}
+
+}  // namespace
+
+std::vector<std::string> find_packages(const std::string& dir) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const fs::directory_entry& entry : fs::directory_iterator(dir.empty() ? "." : dir, ec)) {
+    std::string name = entry.path().filename().string();
+    if (!ends_with_pak(name) || !entry.is_regular_file(ec)) continue;
+    std::string base = name.substr(0, name.size() - 4);
+    if (base.size() <= 255) names.push_back(base);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+int random_package_choice(Engine& e) {
+  if (e.Random == 0) return 0;
+  if (!e.overrides.package_file.empty() || !e.overrides.data_dir.empty()) return 0;
+  std::vector<std::string> names = find_packages(e.paths.path_app);
+  if (names.empty()) return 0;  // keep the configured package
+  e.Module = names[static_cast<std::size_t>(random_next(e.random)) % names.size()];
+  debug_log(e.log, "random package %s", e.Module.c_str());
+  return 1;
+}
+
+ExtractResult extract_package(Engine& e) {
+  const Paths& p = e.paths;
+  if (p.path_pack.empty() || !file_exists(p.path_pack)) return ExtractResult::no_package;
+  if (p.path_temp.empty() || p.path_list.empty()) {
+    debug_log(e.log, "no work directory to unpack %s", p.path_pack.c_str());
+    return ExtractResult::stream_open_failed;
+  }
+
+  PakStatus status = pak_unpack_file(p.path_pack, p.path_temp);
+  switch (status) {
+    case PakStatus::ok: break;
+    case PakStatus::open_failed: return ExtractResult::no_package;
+    case PakStatus::bad_magic:
+      debug_log(e.log, "%s: not a package", p.path_pack.c_str());
+      return ExtractResult::bad_magic;
+    default:
+      debug_log(e.log, "%s: %s", p.path_pack.c_str(), pak_status_text(status));
+      return status == PakStatus::write_failed ? ExtractResult::stream_open_failed : ExtractResult::damaged;
+  }
+
+  File stream(std::fopen(p.path_temp.c_str(), "rb"));
+  if (!stream) return ExtractResult::stream_open_failed;
+  std::error_code ec;
+  std::uint64_t remaining = fs::file_size(p.path_temp, ec);
+  if (ec) return ExtractResult::stream_open_failed;
+  File list(std::fopen(p.path_list.c_str(), "w"));
+
+  std::vector<char> chunk(kCopyChunk);
+  std::string raw_name;
+  std::uint32_t name_length = 0;
+  while (remaining >= 4 && read_u32(stream.get(), name_length)) {
+    remaining -= 4;
+    if (name_length > remaining) {
+      debug_log(e.log, "member name runs past the end of the package");
+      break;
+    }
+    // Names longer than the limit are skipped, not read.
+    std::size_t keep = std::min<std::size_t>(name_length, kMemberNameMax + 1);
+    raw_name.resize(keep);
+    if (std::fread(raw_name.data(), 1, keep, stream.get()) != keep) break;
+    if (name_length > keep && std::fseek(stream.get(), static_cast<long>(name_length - keep), SEEK_CUR) != 0) break;
+    remaining -= name_length;
+
+    std::uint32_t data_length = 0;
+    if (remaining < 4 || !read_u32(stream.get(), data_length)) {
+      debug_log(e.log, "member without data length at the end of the package");
+      break;
+    }
+    remaining -= 4;
+    std::string name(member_name_from_bytes(raw_name));
+    if (data_length > remaining) {
+      debug_log(e.log, "member %s: %u bytes claimed, %llu left: package damaged", name.c_str(), data_length,
+                static_cast<unsigned long long>(remaining));
+      break;
+    }
+    remaining -= data_length;
+
+    MemberNameProblem problem = check_member_name(name);
+    if (problem != MemberNameProblem::none) {
+      debug_log(e.log, "member refused (%s): %s", member_name_problem_text(problem), name.c_str());
+      if (std::fseek(stream.get(), static_cast<long>(data_length), SEEK_CUR) != 0) break;
+      continue;
+    }
+    std::string path = p.dir_temp + name;
+    if (!copy_member(stream.get(), data_length, path, chunk)) {
+      debug_log(e.log, "member %s could not be written", path.c_str());
+      std::remove(path.c_str());
+      break;
+    }
+    if (list) std::fprintf(list.get(), "%s\n", path.c_str());
+  }
+
+  list.reset();
+  stream.reset();
+  std::remove(p.path_temp.c_str());
+  return ExtractResult::extracted;
+}
+
+int delete_extracted_files(Engine& e) {
+  const std::string& list_path = e.paths.path_list;
+  if (list_path.empty()) return 1;
+  File list(std::fopen(list_path.c_str(), "r"));
+  if (!list) return 1;
+  const std::string own_dir = directory_of(list_path);
+  char line[512];
+  while (std::fgets(line, sizeof line, list.get())) {
+    std::string path(line);
+    if (!path.empty() && path.back() == '\n') path.pop_back();
+    // A list is only trusted to name plain files beside it.
+    if (directory_of(path) != own_dir) continue;
+    if (check_member_name(std::string_view(path).substr(own_dir.size())) != MemberNameProblem::none) continue;
+    std::remove(path.c_str());
+  }
+  list.reset();
+  std::remove(list_path.c_str());
+  return 1;
+}
+
+}  // namespace kelvo

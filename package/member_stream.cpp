@@ -1,0 +1,39 @@
+#include "package/member_stream.h"
+
+namespace kelvo {
+
+MemberNameProblem check_member_name(std::string_view name) {
+  if (name.empty()) return MemberNameProblem::empty;
+  if (name.size() > kMemberNameMax) return MemberNameProblem::too_long;
+  if (name == "." || name == "..") return MemberNameProblem::dot_name;
+  for (char c : name) {
+    if (c == '/' || c == '\\') return MemberNameProblem::separator;
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return MemberNameProblem::control_character;
+  }
+  return MemberNameProblem::none;
+}
+
+const char* member_name_problem_text(MemberNameProblem problem) {
+  switch (problem) {
+    case MemberNameProblem::none: return "valid";
+    case MemberNameProblem::empty: return "empty name";
+    case MemberNameProblem::too_long: return "name longer than 255 bytes";
+    case MemberNameProblem::separator: return "name contains a path separator";
+    case MemberNameProblem::dot_name: return "name is a directory reference";
+    case MemberNameProblem::control_character: return "name contains a control character";
+  }
+  return "invalid name";
+}
+
+static void append_u32(std::string& out, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) out += static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+
+void append_member(std::string& out, std::string_view name, std::string_view data) {
+  append_u32(out, static_cast<std::uint32_t>(name.size()));
+  out.append(name);
+  append_u32(out, static_cast<std::uint32_t>(data.size()));
+  out.append(data);
+}
+
+}  // namespace kelvo

@@ -1,0 +1,117 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sys/stat.h>
+
+#include "host/settings.h"
+#include "host/settings_file.h"
+#include "support/recording_platform.h"
+
+namespace kelvo {
+namespace {
+
+using test::MemorySettings;
+using test::TempDir;
+
+TEST(Settings, AMissingStoreIsCreatedWithTheEightDefaultsAsText) {
+  MemorySettings store;
+  Engine e;
+  e.ResX = 1;
+  EXPECT_EQ(read_settings(e, store), 0);
+  EXPECT_EQ(store_defaults(e, store), 1);
+  std::map<std::string, std::string, std::less<>> expected = {
+      {"Module", "kelvo"}, {"Sounds", "1"}, {"Fog", "1"},   {"ResX", "800"},
+      {"ResY", "600"},     {"Random", "0"}, {"Speed", "0"}, {"Colors", "0"}};
+  EXPECT_EQ(store.values, expected);
+  EXPECT_EQ(e.ResX, 800);
+  EXPECT_EQ(e.ResY, 600);
+}
+
+TEST(Settings, AStoreMissingOneValueIsReplacedByAllDefaults) {
+  MemorySettings store;
+  store.exists = true;
+  store.values = {{"Module", "forest"}, {"Sounds", "0"}, {"Fog", "0"}, {"ResX", "1024x"},
+                  {"ResY", "768"},      {"Random", "1"}, {"Speed", "2"}};  // no Colors
+  Engine e;
+  e.Colors = 5;
+  EXPECT_EQ(read_settings(e, store), 0);
+  // What was read before the missing value holds; the rest keeps its value.
+  EXPECT_EQ(e.Module, "forest");
+  EXPECT_EQ(e.ResX, 1024);
+  EXPECT_EQ(e.Speed, 2);
+  EXPECT_EQ(e.Colors, 5);
+  EXPECT_EQ(store_defaults(e, store), 1);
+  EXPECT_EQ(store.values["Module"], "kelvo");
+  EXPECT_EQ(store.values["Colors"], "0");
+  EXPECT_EQ(e.Module, "kelvo");
+}
+
+TEST(Settings, NumbersReadWithTheLeadingDigitsConversion) {
+  MemorySettings store;
+  store.exists = true;
+  store.values = {{"Module", std::string(300, 'm')}, {"Sounds", "abc"}, {"Fog", " 7"}, {"ResX", "1024x"},
+                  {"ResY", "-12"}, {"Random", "99999999999"}, {"Speed", "+2"}, {"Colors", ""}};
+  Engine e;
+  EXPECT_EQ(read_settings(e, store), 1);
+  EXPECT_EQ(e.Module.size(), 254u);  // the value buffer holds 254 characters
+  EXPECT_EQ(e.Sounds, 0);
+  EXPECT_EQ(e.Fog, 7);
+  EXPECT_EQ(e.ResX, 1024);
+  EXPECT_EQ(e.ResY, -12);
+  EXPECT_EQ(e.Random, INT32_MAX);
+  EXPECT_EQ(e.Speed, 2);
+  EXPECT_EQ(e.Colors, 0);
+}
+
+TEST(Settings, RefusedWritesLeaveTheDefaultsInMemory) {
+  MemorySettings store;
+  store.writable = false;
+  Engine e;
+  e.Module = "x";
+  EXPECT_EQ(store_defaults(e, store), 0);
+  EXPECT_EQ(e.Module, "kelvo");
+  EXPECT_EQ(e.ResY, 600);
+}
+
+TEST(SettingsFile, WritesAtomicallyAndReadsBack) {
+  TempDir dir;
+  std::string path = dir.path() + "config/kelvo/settings";
+  SettingsFile file(path);
+  EXPECT_FALSE(file.open());
+
+  Engine e;
+  EXPECT_EQ(store_defaults(e, file), 1);
+  std::string text = dir.read("config/kelvo/settings");
+  EXPECT_NE(text.find("\nModule=kelvo\n"), std::string::npos);
+  EXPECT_NE(text.find("\nResX=800\n"), std::string::npos);
+  struct stat st {};
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+  e.Module = "line\nbreak";
+  e.ResX = 1280;
+  EXPECT_EQ(write_settings(e, file), 1);
+  Engine back;
+  EXPECT_EQ(read_settings(back, file), 1);
+  EXPECT_EQ(back.Module, "line break");
+  EXPECT_EQ(back.ResX, 1280);
+  // Only the settings file is left: the temporary file was renamed over it.
+  std::ifstream probe(path + ".tmp" + std::to_string(::getpid()));
+  EXPECT_FALSE(probe.good());
+}
+
+TEST(SettingsFile, AFailedWriteKeepsTheOldFile) {
+  TempDir dir;
+  dir.write("settings", "Module=mine\n");
+  SettingsFile file(dir.file("settings"));
+  // The temporary file cannot be created: a directory stands in its way.
+  ASSERT_EQ(::mkdir(dir.file("settings.tmp" + std::to_string(::getpid())).c_str(), 0700), 0);
+  EXPECT_FALSE(file.write({{"Module", "theirs"}}));
+  EXPECT_EQ(dir.read("settings"), "Module=mine\n");
+
+  SettingsFile nowhere(dir.file("settings/inside"));  // a file where a directory should be
+  EXPECT_FALSE(nowhere.write({{"Module", "x"}}));
+}
+
+}  // namespace
+}  // namespace kelvo

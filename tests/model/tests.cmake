@@ -1,0 +1,8 @@
+target_sources(kelvo_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/texture_3df_test.cpp ${CMAKE_CURRENT_LIST_DIR}/texture_slots_test.cpp)
+
+# kelvo-tex is run by its test; the test writes its pictures with libpng.
+pkg_check_modules(KELVO_TEST_PNG REQUIRED IMPORTED_TARGET libpng)
+target_sources(kelvo_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/kelvo_tex_tool_test.cpp)
+target_link_libraries(kelvo_tests PRIVATE PkgConfig::KELVO_TEST_PNG)
+target_compile_definitions(kelvo_tests PRIVATE KELVO_TEX_PATH="$<TARGET_FILE:kelvo-tex>")
+add_dependencies(kelvo_tests kelvo-tex)
