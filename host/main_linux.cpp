@@ -51,6 +51,26 @@ void stored_size(int& width, int& height) {
   number("ResY", height);
 }
 
+// Without any display SDL falls back to drivers that show nothing (offscreen,
+// dummy); those only count when SDL_VIDEODRIVER asks for them by name.
+bool real_display_or_requested(std::string& reason) {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (!driver) {
+    reason = SDL_GetError();
+    return false;
+  }
+  if (std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0) return true;
+  const char* requested = std::getenv("SDL_VIDEODRIVER");
+  if (requested && std::strstr(requested, driver)) return true;
+  const char* x_display = std::getenv("DISPLAY");
+  if (x_display && *x_display)
+    reason = std::string("cannot open display ") + x_display;
+  else
+    reason = "DISPLAY is not set";
+  reason += std::string("; only SDL's ") + driver + " video driver started";
+  return false;
+}
+
 long send(kelvo::Engine& e, kelvo::SdlPlatform& platform, kelvo::MessageType type, int key = 0, int x = 0,
           int y = 0) {
   kelvo::WindowMessage message;
@@ -144,6 +164,11 @@ int main(int argc, char** argv) {
 
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     std::fprintf(stderr, "kelvo: no display available (%s)\n", SDL_GetError());
+    return 1;
+  }
+  if (!real_display_or_requested(error)) {
+    std::fprintf(stderr, "kelvo: no display available (%s)\n", error.c_str());
+    SDL_Quit();
     return 1;
   }
 

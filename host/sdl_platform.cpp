@@ -17,27 +17,6 @@
 
 namespace kelvo {
 
-FitRect fit_letterboxed(int src_w, int src_h, int dst_w, int dst_h) {
-  if (src_w <= 0 || src_h <= 0 || dst_w <= 0 || dst_h <= 0) return {};
-  FitRect r;
-  // Compare the aspect ratios without rounding: dst_w / dst_h vs src_w / src_h.
-  const std::int64_t wide = static_cast<std::int64_t>(dst_w) * src_h;
-  const std::int64_t tall = static_cast<std::int64_t>(dst_h) * src_w;
-  if (wide >= tall) {
-    // The target is wider: bars left and right.
-    r.height = dst_h;
-    r.width = static_cast<int>((static_cast<std::int64_t>(dst_h) * src_w * 2 + src_h) / (2 * src_h));
-  } else {
-    r.width = dst_w;
-    r.height = static_cast<int>((static_cast<std::int64_t>(dst_w) * src_h * 2 + src_w) / (2 * src_w));
-  }
-  r.width = std::clamp(r.width, 1, dst_w);
-  r.height = std::clamp(r.height, 1, dst_h);
-  r.x = (dst_w - r.width) / 2;
-  r.y = (dst_h - r.height) / 2;
-  return r;
-}
-
 // The framebuffer-object entry points, from GL 3.0 / ARB_framebuffer_object
 // or from the EXT extensions (the same enum values).
 struct SdlPlatform::Fbo {
@@ -124,21 +103,34 @@ struct SdlPlatform::Fbo {
   void present(int window_w, int window_h) {
     GLfloat clear[4];
     GLboolean mask[4];
+    GLint scissor_box[4];
     glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
     glGetBooleanv(GL_COLOR_WRITEMASK, mask);
+    glGetIntegerv(GL_SCISSOR_BOX, scissor_box);
     const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
-    if (scissor) glDisable(GL_SCISSOR_TEST);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
 
     bind_framebuffer(GL_DRAW_FRAMEBUFFER, 0);
     bind_framebuffer(GL_READ_FRAMEBUFFER, framebuffer);
-    glClearColor(0, 0, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
     const FitRect r = fit_letterboxed(width, height, window_w, window_h);
+    // Black bars: only the strips beside the picture are cleared.
+    glEnable(GL_SCISSOR_TEST);
+    glClearColor(0, 0, 0, 1);
+    auto clear_strip = [](GLint x, GLint y, GLsizei w, GLsizei h) {
+      if (w <= 0 || h <= 0) return;
+      glScissor(x, y, w, h);
+      glClear(GL_COLOR_BUFFER_BIT);
+    };
+    clear_strip(0, 0, r.x, window_h);
+    clear_strip(r.x + r.width, 0, window_w - r.x - r.width, window_h);
+    clear_strip(r.x, 0, r.width, r.y);
+    clear_strip(r.x, r.y + r.height, r.width, window_h - r.y - r.height);
+    glDisable(GL_SCISSOR_TEST);  // the scissor test applies to blits too
     blit_framebuffer(0, 0, width, height, r.x, r.y, r.x + r.width, r.y + r.height, GL_COLOR_BUFFER_BIT, GL_LINEAR);
 
     glClearColor(clear[0], clear[1], clear[2], clear[3]);
     glColorMask(mask[0], mask[1], mask[2], mask[3]);
+    glScissor(scissor_box[0], scissor_box[1], scissor_box[2], scissor_box[3]);
     if (scissor) glEnable(GL_SCISSOR_TEST);
   }
 };

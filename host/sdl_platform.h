@@ -9,6 +9,8 @@
 // The header does not include SDL, so SDL-free code may use the helpers.
 #pragma once
 
+#include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -28,7 +30,26 @@ namespace kelvo {
 struct FitRect {
   int x = 0, y = 0, width = 0, height = 0;
 };
-FitRect fit_letterboxed(int src_w, int src_h, int dst_w, int dst_h);
+inline FitRect fit_letterboxed(int src_w, int src_h, int dst_w, int dst_h) {
+  if (src_w <= 0 || src_h <= 0 || dst_w <= 0 || dst_h <= 0) return {};
+  FitRect r;
+  // Compare the aspect ratios without rounding: dst_w / dst_h vs src_w / src_h.
+  const std::int64_t wide = static_cast<std::int64_t>(dst_w) * src_h;
+  const std::int64_t tall = static_cast<std::int64_t>(dst_h) * src_w;
+  if (wide >= tall) {
+    // The target is wider: bars left and right.
+    r.height = dst_h;
+    r.width = static_cast<int>((static_cast<std::int64_t>(dst_h) * src_w * 2 + src_h) / (2 * src_h));
+  } else {
+    r.width = dst_w;
+    r.height = static_cast<int>((static_cast<std::int64_t>(dst_w) * src_h * 2 + src_w) / (2 * src_w));
+  }
+  r.width = std::clamp(r.width, 1, dst_w);
+  r.height = std::clamp(r.height, 1, dst_h);
+  r.x = (dst_w - r.width) / 2;
+  r.y = (dst_h - r.height) / 2;
+  return r;
+}
 
 class SdlPlatform : public Platform {
  public:

@@ -157,11 +157,19 @@ class Encoder {
 class Decoder {
  public:
   Decoder() {
-    // Children are stored doubled, so the next slot is child | bit.
+    // Slot contents are byte offsets into child_ (4 * node: two 16-bit slots
+    // per node), so a step is one load from child_ + 2 * bit + here.
     for (unsigned j = 0; j < kInternalNodes; ++j) {
-      child_[2 * j] = static_cast<std::uint16_t>(2 * (2 * j + 1));
-      child_[2 * j + 1] = static_cast<std::uint16_t>(2 * (2 * j + 2));
+      child_[2 * j] = static_cast<std::uint16_t>(4 * (2 * j + 1));
+      child_[2 * j + 1] = static_cast<std::uint16_t>(4 * (2 * j + 2));
     }
+    // Two scratch slots past the tree, and path entries before the path
+    // that name them: splay steps that fall off the top of a short path
+    // swap the scratch slots instead of taking a branch.
+    child_[2 * kInternalNodes] = 0;
+    child_[2 * kInternalNodes + 1] = 0;
+    path_buf_[0] = kScratchSlot;
+    path_buf_[1] = kScratchSlot;
   }
 
   bool ended() const { return ended_; }
@@ -178,50 +186,36 @@ class Decoder {
     unsigned nbits = nbits_;
     unsigned here = here_;
     unsigned depth = depth_;
-    std::uint16_t* const child = child_;
-    std::uint16_t* const path = path_;
+    const char* const tree = reinterpret_cast<const char*>(child_);
+    std::uint16_t* const path = path_buf_ + kPathLead;
 
     while (out != out_end) {
+      if (depth == 0 && in_end - in >= 8) {
+        if (fast_run(in, in_end, out, out_end, bits, nbits)) break;
+        if (out == out_end) break;
+        // Here with a code longer than the fast path buffers, or at the last
+        // bytes of the input.
+      }
+
+      // Careful path, one byte at a time: the last bytes of the input,
+      // codes longer than the fast path buffers, and resuming a code.
       do {
         if (nbits == 0) {
-          if (in_end - in >= 8) {
-            bits = load_le64(in);
-            in += 8;
-            nbits = 64;
-          } else if (in != in_end) {
-            bits = *in++;
-            nbits = 8;
-          } else {
-            goto suspend;
-          }
+          if (in == in_end) goto suspend;
+          bits = *in++;
+          nbits = 8;
         }
-        const unsigned slot = here | static_cast<unsigned>(bits & 1u);
+        const unsigned off = static_cast<unsigned>(bits & 1u) << 1;
         bits >>= 1;
         --nbits;
-        path[depth++] = static_cast<std::uint16_t>(slot);
-        here = child[slot];
-      } while (here < 2 * kInternalNodes);
-
-      {
-        const unsigned symbol = (here >> 1) - kInternalNodes;
-        // Semi-splay along the path just walked, from the leaf up: the node
-        // in slot path[i] trades places with the other child of the
-        // grandparent (the slot beside path[i-1]).
-        for (int i = static_cast<int>(depth) - 1; i >= 1; i -= 2) {
-          const unsigned a_slot = path[i];
-          const unsigned b_slot = path[i - 1] ^ 1u;
-          const std::uint16_t a = child[a_slot];
-          child[a_slot] = child[b_slot];
-          child[b_slot] = a;
-        }
-        here = 0;
-        depth = 0;
-        if (symbol == kEndSymbol) {
-          ended_ = true;
-          break;
-        }
-        *out++ = static_cast<std::uint8_t>(symbol);
-      }
+        path[depth++] = static_cast<std::uint16_t>(here + off);
+        here = static_cast<unsigned>(slot(tree, here + off));
+      } while (here < kFirstLeaf);
+      const unsigned leaf = here;
+      const unsigned d = depth;
+      here = 0;
+      depth = 0;
+      if (finish_symbol(leaf, d, out)) break;
     }
   suspend:
     in_ref = in;
@@ -233,11 +227,107 @@ class Decoder {
   }
 
  private:
-  std::uint16_t child_[2 * kInternalNodes];
-  std::uint16_t path_[kMaxDepth];  // slots walked so far in the current code
+  static constexpr unsigned kFirstLeaf = 4 * kInternalNodes;   // offsets of leaves start here
+  static constexpr unsigned kScratchSlot = 4 * kInternalNodes;  // child_[512], its pair child_[513]
+  static constexpr unsigned kPathLead = 2;
+
+  // Decodes whole codes while at least 8 input bytes remain: tops the bit
+  // buffer up to at least 56 bits with one unaligned load (bits above nbits
+  // that are already there are the same data, so OR-ing them in again
+  // changes nothing), then walks without looking at the count. A code longer
+  // than what was buffered is left to the careful path; nothing of it has
+  // been consumed. True at the end mark.
+  bool fast_run(const std::uint8_t*& in_ref, const std::uint8_t* in_end, std::uint8_t*& out_ref,
+                std::uint8_t* out_end, std::uint64_t& bits_ref, unsigned& nbits_ref) {
+    const std::uint8_t* in = in_ref;
+    std::uint8_t* out = out_ref;
+    std::uint64_t bits = bits_ref;
+    unsigned nbits = nbits_ref;
+    const char* const tree = reinterpret_cast<const char*>(child_);
+    std::uint16_t* const path = path_buf_ + kPathLead;
+    bool end = false;
+    while (out != out_end && in_end - in >= 8) {
+      bits |= load_le64(in) << nbits;
+      in += (63 - nbits) >> 3;
+      nbits |= 56;
+      std::uint64_t b = bits;
+      std::size_t node = 0;  // pointer-sized: no zero extension between loads
+      std::uint16_t* p = path;
+      do {
+        const unsigned off = static_cast<unsigned>(b & 1u) << 1;
+        b >>= 1;
+        *p++ = static_cast<std::uint16_t>(node + off);
+        // Base and bit first: the load address is then base + node, with
+        // no arithmetic between one load and the next (the empty asm keeps
+        // the compiler from re-associating the sum onto the chain).
+        const char* base = tree + off;
+#if defined(__GNUC__)
+        asm("" : "+r"(base));
+#endif
+        node = slot(base, node);
+      } while (node < kFirstLeaf);
+      const unsigned d = static_cast<unsigned>(p - path);
+      if (d > nbits) break;
+      bits = b;
+      nbits -= d;
+      if (finish_symbol(static_cast<unsigned>(node), d, out)) {
+        end = true;
+        break;
+      }
+    }
+    in_ref = in;
+    out_ref = out;
+    bits_ref = bits;
+    nbits_ref = nbits;
+    return end;
+  }
+
+  static std::size_t slot(const char* tree, std::size_t offset) {
+    std::uint16_t v;
+    std::memcpy(&v, tree + offset, sizeof v);
+    return v;
+  }
+
+  // Semi-splays along path[0..depth) (root first) and delivers the symbol.
+  // True at the end mark.
+  bool finish_symbol(unsigned leaf, unsigned depth, std::uint8_t*& out) {
+    char* const tree = reinterpret_cast<char*>(child_);
+    const std::uint16_t* const path = path_buf_ + kPathLead;
+    // From the leaf up, the node in slot path[i] trades places with the
+    // other child of its grandparent (the slot beside path[i-1]). The first
+    // two steps are done unconditionally, on the scratch slots when the path
+    // is too short, as most codes are short and a mispredicted loop exit
+    // costs more than a dummy swap.
+    auto swap_step = [tree, path](int i) {
+      const unsigned a_slot = path[i];
+      const unsigned b_slot = path[i - 1] ^ 2u;
+      std::uint16_t a, b;
+      std::memcpy(&a, tree + a_slot, 2);
+      std::memcpy(&b, tree + b_slot, 2);
+      std::memcpy(tree + a_slot, &b, 2);
+      std::memcpy(tree + b_slot, &a, 2);
+    };
+    // i | ((i - 1) >> 31) is i when i >= 1, else -1 (the scratch entries).
+    const int i = static_cast<int>(depth) - 1;
+    swap_step(i | ((i - 1) >> 31));
+    swap_step((i - 2) | ((i - 3) >> 31));
+    for (int k = i - 4; k >= 1; k -= 2) swap_step(k);
+
+    const unsigned symbol = leaf / 4 - kInternalNodes;
+    if (symbol == kEndSymbol) {
+      ended_ = true;
+      return true;
+    }
+    *out++ = static_cast<std::uint8_t>(symbol);
+    return false;
+  }
+
+  std::uint16_t child_[2 * kInternalNodes + 2];
+  // Slots walked in the current code, after kPathLead scratch entries.
+  std::uint16_t path_buf_[kPathLead + kMaxDepth];
   std::uint64_t bits_ = 0;         // unread bits, next one lowest
   unsigned nbits_ = 0;
-  unsigned here_ = 0;  // doubled node the walk stands on
+  unsigned here_ = 0;  // offset of the node the walk stands on
   unsigned depth_ = 0;
   bool ended_ = false;
 };
@@ -527,13 +617,17 @@ std::size_t PakReader::read(std::span<std::uint8_t> dst) {
   std::uint8_t* o = dst.data();
   std::uint8_t* const o_end = o + dst.size();
   while (o != o_end && s.status == PakStatus::ok && !s.decoder.ended()) {
-    if (s.pos == s.len && !s.fill()) {
-      if (s.status == PakStatus::ok) s.status = PakStatus::truncated;
-      break;
-    }
+    // The decoder may hold buffered bits beyond the input it has taken, so
+    // it runs before any refill, even on an empty buffer.
     const std::uint8_t* in = s.buf.data() + s.pos;
     s.decoder.run(in, s.buf.data() + s.len, o, o_end);
     s.pos = static_cast<std::size_t>(in - s.buf.data());
+    if (o == o_end || s.decoder.ended()) break;
+    // Stopped for want of input.
+    if (!s.fill()) {
+      if (s.status == PakStatus::ok) s.status = PakStatus::truncated;
+      break;
+    }
   }
   return static_cast<std::size_t>(o - dst.data());
 }

@@ -19,6 +19,7 @@
 
 #include "host/debug_log.h"
 #include "host/random.h"
+#include "scene/problems.h"
 
 namespace kelvo {
 
@@ -246,6 +247,9 @@ struct Engine {
 
   // --- textures ---
   std::array<TextureSlot, kTextureSlotCount> texture_slots;
+  // 0 decodes textures without a GL context (the checker): slots are filled,
+  // nothing is uploaded.
+  std::int32_t gl_textures = 1;
   std::int32_t font_slot = -1;
 
   // --- logo ---
@@ -266,6 +270,8 @@ struct Engine {
 
   DebugLog log;
   RandomGenerator random;
+  // What the readers found wrong in the author's files.
+  std::vector<Problem> problems;
 };
 
 // Resets the engine state to the defaults of a new scene. Leaves the fog

@@ -1,4 +1,8 @@
-// The scene description file: header keys, then one object per line.
+// The scene description file "NAME.TXT": header keys (KEY=value words) up to
+// the word OBJECTS, then one object per line with its placement and its own
+// motion. After the objects the loader rescales colours and texture
+// coordinates, switches off the features no object uses, resets the colours
+// and starts the scene's song.
 #pragma once
 
 #include <string>
@@ -9,5 +13,9 @@ namespace kelvo {
 
 // Reads work directory + name + ".TXT" into the engine state.
 void load_scene(Engine& e, const std::string& name);
+
+// Every face visible again, its corner and vertex colours set to the face
+// colour; then the normal GL state (when a context is ready).
+void colour_reset(Engine& e);
 
 }  // namespace kelvo

@@ -50,7 +50,8 @@ const char kUsage[] =
     "       luminance 0.299 R + 0.587 G + 0.114 B). A texture is a square whose\n"
     "       side is a power of two from 1 to 4096; other pictures are refused\n"
     "       unless --resize is given, which scales them to the smallest power of\n"
-    "       two square not smaller than their larger side, at most 1024.\n"
+    "       two square not smaller than their larger side, at most 1024\n"
+    "       (pictures that already are a texture's shape are kept as they are).\n"
     "topng  writes a 3DF texture as an 8-bit RGB PNG, for previews.\n"
     "\n"
     "Exit status: 0 done, 1 bad input or I/O failure, 2 bad usage.\n";

@@ -6,3 +6,13 @@ target_sources(kelvo_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/kelvo_tex_tool_test
 target_link_libraries(kelvo_tests PRIVATE PkgConfig::KELVO_TEST_PNG)
 target_compile_definitions(kelvo_tests PRIVATE KELVO_TEX_PATH="$<TARGET_FILE:kelvo-tex>")
 add_dependencies(kelvo_tests kelvo-tex)
+
+# 3DS models: reader, writer, preparation and the kelvo-check model command;
+# lib3ds is the reference reader for the installed real models (tests only).
+target_sources(kelvo_tests PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/three_ds_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/model_prepare_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/check_model_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../../tools/kelvo_check_model.cpp
+)
+target_link_libraries(kelvo_tests PRIVATE 3ds)

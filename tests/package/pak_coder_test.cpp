@@ -501,6 +501,58 @@ TEST(PakStream, ReaderInPiecesMatchesWholeDecode) {
   }
 }
 
+// Drains a reader `chunk` bytes at a time.
+PakStatus read_all(const Bytes& pkg, std::size_t feed, std::size_t chunk, Bytes& out) {
+  std::size_t fed = 0;
+  PakReader reader([&](std::span<std::uint8_t> buf) -> std::ptrdiff_t {
+    const std::size_t piece = std::min({buf.size(), pkg.size() - fed, feed});
+    if (piece > 0) std::memcpy(buf.data(), pkg.data() + fed, piece);
+    fed += piece;
+    return static_cast<std::ptrdiff_t>(piece);
+  });
+  out.clear();
+  std::vector<std::uint8_t> buf(chunk);
+  for (;;) {
+    const std::size_t got = reader.read(buf);
+    out.insert(out.end(), buf.begin(), buf.begin() + static_cast<std::ptrdiff_t>(got));
+    if (got < chunk) break;
+  }
+  EXPECT_EQ(reader.at_end(), reader.status() == PakStatus::ok);
+  return reader.status();
+}
+
+TEST(PakStream, ReaderByteAtATimeMatchesWholeDecode) {
+  // Small reads leave decoded-but-undelivered bits in the decoder: the last
+  // symbols must still come out when the input is used up.
+  const Bytes data = skewed_bytes(3000, 21);
+  const Bytes pkg = pak_encode(data);
+  for (std::size_t feed : {std::size_t{1}, std::size_t{5}, std::size_t{64 * 1024}}) {
+    for (std::size_t chunk : {std::size_t{1}, std::size_t{3}, std::size_t{4096}}) {
+      Bytes out;
+      EXPECT_EQ(read_all(pkg, feed, chunk, out), PakStatus::ok) << feed << " " << chunk;
+      EXPECT_EQ(out, data) << feed << " " << chunk;
+    }
+  }
+  // Damaged packages give the same output and status as the whole decoder.
+  for (std::size_t len = 0; len < 300; ++len) {
+    const Bytes prefix(pkg.begin(), pkg.begin() + static_cast<std::ptrdiff_t>(len));
+    Bytes whole, pieces;
+    const PakStatus st = pak_decode(prefix, whole);
+    EXPECT_EQ(read_all(prefix, 1 + len % 9, 1, pieces), st) << len;
+    EXPECT_EQ(pieces, whole) << len;
+  }
+  std::mt19937 rng(17);
+  for (int i = 0; i < 200; ++i) {
+    Bytes junk = kHeader;
+    const Bytes tail = random_bytes(rng() % 40, rng());
+    junk.insert(junk.end(), tail.begin(), tail.end());
+    Bytes whole, pieces;
+    const PakStatus st = pak_decode(junk, whole);
+    EXPECT_EQ(read_all(junk, 1 + rng() % 12, 1 + rng() % 3, pieces), st);
+    EXPECT_EQ(pieces, whole);
+  }
+}
+
 TEST(PakStream, ReaderFaults) {
   const Bytes pkg = pak_encode(skewed_bytes(2000, 4));
   auto source_of = [](const Bytes& bytes, std::size_t& fed) {
