@@ -59,14 +59,23 @@ inline bool magic_ok(const std::uint8_t* p) { return std::memcmp(p, kHeader.data
 class Encoder {
  public:
   Encoder() {
+    // Children hold 2 * node: the byte offset of the node's entry in the
+    // 16-bit per-node arrays, so walking up is one load per step.
     for (unsigned j = 0; j < kInternalNodes; ++j) {
-      child_[2 * j] = static_cast<std::uint16_t>(2 * j + 1);
-      child_[2 * j + 1] = static_cast<std::uint16_t>(2 * j + 2);
+      child_[2 * j] = static_cast<std::uint16_t>(2 * (2 * j + 1));
+      child_[2 * j + 1] = static_cast<std::uint16_t>(2 * (2 * j + 2));
     }
-    up_[0] = 0;
-    // Node i hangs under (i-1)/2; odd nodes on the left, even on the right,
-    // and slot 2*((i-1)/2) + right is simply i - 1.
-    for (unsigned i = 1; i < 2 * kInternalNodes + 1; ++i) up_[i] = static_cast<std::uint16_t>(i - 1);
+    // Node i hangs under (i-1)/2: odd nodes on the left, even on the right.
+    parent_[0] = 0;
+    side_[0] = 0;
+    for (unsigned i = 1; i < kNodes; ++i) {
+      parent_[i] = static_cast<std::uint16_t>(2 * ((i - 1) / 2));
+      side_[i] = static_cast<std::uint16_t>(i % 2 == 0 ? 1 : 0);
+    }
+    // Scratch slots and a scratch node for splay steps past a short path.
+    child_[kScratchSlot] = child_[kScratchSlot + 1] = static_cast<std::uint16_t>(2 * kNodes);
+    parent_[kNodes] = 0;
+    side_[kNodes] = 0;
   }
 
   // Codes bytes from [in, in_end) while the output keeps kSymbolRoom bytes
@@ -89,22 +98,33 @@ class Encoder {
   }
 
  private:
+  static constexpr unsigned kNodes = 2 * kInternalNodes + 1;
+  static constexpr unsigned kScratchSlot = 2 * kInternalNodes;
+
+  static std::size_t at(const std::uint16_t* array, std::size_t byte_offset) {
+    std::uint16_t v;
+    std::memcpy(&v, reinterpret_cast<const char*>(array) + byte_offset, sizeof v);
+    return v;
+  }
+  static void set(std::uint16_t* array, std::size_t byte_offset, std::size_t v) {
+    const auto v16 = static_cast<std::uint16_t>(v);
+    std::memcpy(reinterpret_cast<char*>(array) + byte_offset, &v16, sizeof v16);
+  }
+
   std::uint8_t* put(unsigned symbol, std::uint8_t* out) {
-    std::uint16_t* const child = child_;
-    std::uint16_t* const up = up_;
     std::uint16_t* const path = path_;
 
     // Up from the leaf: path[0] is the slot holding the leaf, path[depth-1]
     // a slot of the root. The code is read root first, so the bit found last
     // goes lowest: exactly the order in which bits are packed.
-    unsigned node = symbol + kInternalNodes;
+    std::size_t node = 2 * (symbol + kInternalNodes);
     unsigned depth = 0;
     std::uint64_t code = 0;
     do {
-      const unsigned slot = up[node];
-      path[depth++] = static_cast<std::uint16_t>(slot);
-      code = (code << 1) | (slot & 1u);
-      node = slot >> 1;
+      const std::size_t side = at(side_, node);
+      node = at(parent_, node);
+      path[depth++] = static_cast<std::uint16_t>(node + side);  // slot = 2 * parent + side
+      code = (code << 1) | side;
     } while (node != 0);
 
     std::uint64_t acc = pending_;
@@ -131,23 +151,32 @@ class Encoder {
 
     // Semi-splay: the node in slot path[i] trades places with its parent's
     // sibling (the other slot of the grandparent), then on from the
-    // grandparent. Stops when the parent or the grandparent is the root.
-    for (unsigned i = 0; i + 1 < depth; i += 2) {
+    // grandparent; no step once the parent or the grandparent is the root.
+    // The first two steps run unconditionally, on the scratch slots when the
+    // path is too short: a dummy swap is cheaper than a mispredicted exit.
+    path[depth] = path[depth + 1] = kScratchSlot;
+    auto step = [this, path](unsigned i) {
       const unsigned a_slot = path[i];
       const unsigned b_slot = path[i + 1] ^ 1u;
-      const std::uint16_t a = child[a_slot];
-      const std::uint16_t b = child[b_slot];
-      child[b_slot] = a;
-      up[a] = static_cast<std::uint16_t>(b_slot);
-      child[a_slot] = b;
-      up[b] = static_cast<std::uint16_t>(a_slot);
-    }
+      const std::uint16_t a = child_[a_slot];
+      const std::uint16_t b = child_[b_slot];
+      child_[b_slot] = a;
+      child_[a_slot] = b;
+      set(parent_, a, b_slot & ~1u);
+      set(side_, a, b_slot & 1u);
+      set(parent_, b, a_slot & ~1u);
+      set(side_, b, a_slot & 1u);
+    };
+    step(depth >= 2 ? 0 : depth);
+    step(depth >= 4 ? 2 : depth);
+    for (unsigned i = 4; i + 1 < depth; i += 2) step(i);
     return out;
   }
 
-  std::uint16_t child_[2 * kInternalNodes];
-  std::uint16_t up_[2 * kInternalNodes + 1];  // slot holding each node
-  std::uint16_t path_[kMaxDepth];
+  std::uint16_t child_[2 * kInternalNodes + 2];  // by slot: 2 * node of the child
+  std::uint16_t parent_[kNodes + 1];             // by node: 2 * parent
+  std::uint16_t side_[kNodes + 1];               // by node: 1 for a right child
+  std::uint16_t path_[kMaxDepth + 2];
   std::uint64_t pending_ = 0;
   unsigned pending_bits_ = 0;
 };
