@@ -13,11 +13,14 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 #include "model/model_prepare.h"
 #include "model/texture_3df_write.h"
@@ -95,9 +98,10 @@ std::string generated_model() {
         mesh.mapping.push_back({c / static_cast<float>(kColumns), r / static_cast<float>(kRows)});
       }
     }
-    kelvo::ThreeDsFaceGroup& first = mesh.groups.emplace_back();
+    mesh.groups.resize(2);
+    kelvo::ThreeDsFaceGroup& first = mesh.groups[0];
     first.material_name = "Textured";
-    kelvo::ThreeDsFaceGroup& second = mesh.groups.emplace_back();
+    kelvo::ThreeDsFaceGroup& second = mesh.groups[1];
     second.material_name = "Glass";
     for (int r = 0; r < kRows; ++r) {
       for (int c = 0; c < kColumns; ++c) {
@@ -185,6 +189,8 @@ void lib3ds(benchmark::State& state, const std::string& path) {
 // Keeps the console output and remembers the time per iteration of each run.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
+  RatioReporter() : ConsoleReporter(::isatty(1) ? OO_ColorTabular : OO_Tabular) {}
+
   std::map<std::string, double> seconds;
 
   // Seconds per load of the run whose name starts with `prefix` ("ours/largest"), or -1.

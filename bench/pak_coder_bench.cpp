@@ -216,12 +216,19 @@ struct Input {
 
 // ------------------------------------------------------------ benchmarks --
 
+// Content bytes per second: bytes_per_second in MiB/s, MB in MB/s.
+void set_rate(benchmark::State& state, const Input* in) {
+  const auto bytes = static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(in->content.size());
+  state.SetBytesProcessed(bytes);
+  state.counters["MB"] = benchmark::Counter(static_cast<double>(bytes) / 1e6, benchmark::Counter::kIsRate);
+}
+
 void bm_encode(benchmark::State& state, const Input* in) {
   for (auto _ : state) {
     Bytes pkg = kelvo::pak_encode(in->content);
     benchmark::DoNotOptimize(pkg.data());
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * in->content.size()));
+  set_rate(state, in);
   state.counters["ratio"] = static_cast<double>(in->package.size()) / static_cast<double>(in->content.size());
 }
 
@@ -231,7 +238,7 @@ void bm_decode(benchmark::State& state, const Input* in) {
     if (kelvo::pak_decode(in->package, out) != kelvo::PakStatus::ok) state.SkipWithError("decode failed");
     benchmark::DoNotOptimize(out.data());
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * in->content.size()));
+  set_rate(state, in);
 }
 
 void bm_decode_stream(benchmark::State& state, const Input* in) {
@@ -247,7 +254,7 @@ void bm_decode_stream(benchmark::State& state, const Input* in) {
     while (reader.read(buf) == buf.size()) benchmark::DoNotOptimize(buf.data());
     if (!reader.at_end()) state.SkipWithError("decode failed");
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * in->content.size()));
+  set_rate(state, in);
 }
 
 void bm_reference_encode(benchmark::State& state, const Input* in) {
@@ -255,7 +262,7 @@ void bm_reference_encode(benchmark::State& state, const Input* in) {
     Bytes pkg = reference_encode(in->content);
     benchmark::DoNotOptimize(pkg.data());
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * in->content.size()));
+  set_rate(state, in);
 }
 
 void bm_reference_decode(benchmark::State& state, const Input* in) {
@@ -265,7 +272,7 @@ void bm_reference_decode(benchmark::State& state, const Input* in) {
     if (!reference_decode(in->package, out)) state.SkipWithError("reference decode failed");
     benchmark::DoNotOptimize(out.data());
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * in->content.size()));
+  set_rate(state, in);
 }
 
 }  // namespace

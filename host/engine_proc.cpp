@@ -103,7 +103,7 @@ long engine_window_proc(Engine& e, Platform& platform, const WindowMessage& mess
       if (!start_up(e, platform)) return 0;
       return platform.default_proc(message);
     case MessageType::paint:
-      motion_step(e);
+      motion_step(e, platform);
       render_frame(e, platform);
       return 0;
     case MessageType::key_down:

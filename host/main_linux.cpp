@@ -4,13 +4,17 @@
 #include <SDL2/SDL.h>
 
 #include <signal.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "host/engine_proc.h"
 #include "host/player_options.h"
@@ -138,6 +142,28 @@ void run_loop(kelvo::Engine& e, kelvo::SdlPlatform& platform) {
   }
 }
 
+// Replaces this process with kelvo-render from the player's own directory,
+// passing the arguments on. Returns only on failure, with the exit status.
+int exec_renderer(int argc, char** argv) {
+  char buffer[PATH_MAX];
+  ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  std::string dir = n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+  dir = dir.substr(0, dir.rfind('/') + 1);
+  const std::string renderer = dir + "kelvo-render";
+  if (::access(renderer.c_str(), X_OK) != 0) {
+    std::fprintf(stderr, "kelvo: --render needs the program kelvo-render beside kelvo (%s): %s\n", renderer.c_str(),
+                 std::strerror(errno));
+    return 1;
+  }
+  std::vector<char*> args;
+  args.push_back(const_cast<char*>(renderer.c_str()));
+  for (int i = 1; i < argc; ++i) args.push_back(argv[i]);
+  args.push_back(nullptr);
+  ::execv(renderer.c_str(), args.data());
+  std::fprintf(stderr, "kelvo: cannot start %s: %s\n", renderer.c_str(), std::strerror(errno));
+  return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -151,6 +177,10 @@ int main(int argc, char** argv) {
     std::fputs(kelvo::player_usage("kelvo").c_str(), stdout);
     return 0;
   }
+
+  // Offscreen frames are drawn by a program of its own, which links OSMesa
+  // instead of libGL; it takes the same arguments.
+  if (options.render_frames > 0) return exec_renderer(argc, argv);
 
   install_signal_handlers();
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");

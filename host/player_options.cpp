@@ -27,12 +27,14 @@ bool parse_int(std::string_view text, int& value) {
   return true;
 }
 
+// Checks the upper bound only; the lower one depends on --render, which may
+// come later on the line.
 bool parse_size(std::string_view text, int& width, int& height) {
   std::size_t x = text.find_first_of("xX");
   if (x == std::string_view::npos) return false;
   int w = 0, h = 0;
   if (!parse_int(text.substr(0, x), w) || !parse_int(text.substr(x + 1), h)) return false;
-  if (w < kMinPlayerSize || w > kMaxPlayerSize || h < kMinPlayerSize || h > kMaxPlayerSize) return false;
+  if (w < kMinRenderSize || w > kMaxPlayerSize || h < kMinRenderSize || h > kMaxPlayerSize) return false;
   width = w;
   height = h;
   return true;
@@ -80,6 +82,15 @@ bool parse_window_id(std::string_view text, std::uint64_t& id) {
 bool parse_player_options(const std::vector<std::string_view>& args, const std::string& cwd,
                           PlayerOptions& options, std::string& error) {
   options = PlayerOptions{};
+  std::string_view size_text;
+  // The player's windows are at least kMinPlayerSize on each side; offscreen
+  // frames may be smaller.
+  auto size_error = [&](std::string_view text) {
+    const bool render = options.render_frames > 0;
+    return "--size needs WIDTHxHEIGHT, each from " + std::to_string(render ? kMinRenderSize : kMinPlayerSize) +
+           " to " + std::to_string(kMaxPlayerSize) + (render ? " with --render" : "") + ", not '" +
+           std::string(text) + "'";
+  };
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string_view arg = args[i];
     if (arg.size() < 2 || arg[0] != '-') {
@@ -132,10 +143,10 @@ bool parse_player_options(const std::vector<std::string_view>& args, const std::
     } else if (name == "size") {
       if (!value(v)) return false;
       if (!parse_size(v, options.width, options.height)) {
-        error = "--size needs WIDTHxHEIGHT, each from " + std::to_string(kMinPlayerSize) + " to " +
-                std::to_string(kMaxPlayerSize) + ", not '" + std::string(v) + "'";
+        error = size_error(v);
         return false;
       }
+      size_text = v;
     } else if (name == "root") {
       if (!takes_no_value()) return false;
       options.root = true;
@@ -160,6 +171,18 @@ bool parse_player_options(const std::vector<std::string_view>& args, const std::
         return false;
       }
       options.window_id = id;
+    } else if (name == "render") {
+      if (!value(v)) return false;
+      int frames = 0;
+      if (!parse_int(v, frames) || frames < 1 || frames > kMaxRenderFrames) {
+        error = "--render needs a number of frames from 1 to " + std::to_string(kMaxRenderFrames) + ", not '" +
+                std::string(v) + "'";
+        return false;
+      }
+      options.render_frames = frames;
+    } else if (name == "out") {
+      if (!value(v)) return false;
+      options.out_dir = make_absolute(std::string(v), cwd);
     } else {
       error = "unknown option '" + std::string(arg) + "'";
       return false;
@@ -167,6 +190,23 @@ bool parse_player_options(const std::vector<std::string_view>& args, const std::
   }
   if (!options.package_file.empty() && !options.data_dir.empty()) {
     error = "--package and --data cannot be used together";
+    return false;
+  }
+  if (options.render_frames == 0 && options.width > 0 &&
+      (options.width < kMinPlayerSize || options.height < kMinPlayerSize)) {
+    error = size_error(size_text);
+    return false;
+  }
+  if (options.render_frames > 0 && options.out_dir.empty()) {
+    error = "--render needs --out DIR for the frames";
+    return false;
+  }
+  if (options.render_frames == 0 && !options.out_dir.empty()) {
+    error = "--out only goes with --render N";
+    return false;
+  }
+  if (options.render_frames > 0 && options.window) {
+    error = "--render draws offscreen; --window does not go with it";
     return false;
   }
   return true;
@@ -200,6 +240,9 @@ std::string player_usage(std::string_view program) {
          "  --root            accepted for screen-saver daemons; no effect yet\n"
          "  --fps [N]         accepted for screen-saver daemons; no effect yet\n"
          "  --window-id ID    accepted for screen-saver daemons; no effect yet\n"
+         "  --render N        draw N frames offscreen (at --size, or the stored size)\n"
+         "                    and save them as PNG files; no display is needed\n"
+         "  --out DIR         where --render writes frame0001.png, frame0002.png, ...\n"
          "  -h, --help        show this help and exit\n"
          "\n"
          "Environment: KELVO_LOG=1 writes the debug log file, KELVO_LOG=- writes it to standard error.\n";

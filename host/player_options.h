@@ -1,6 +1,10 @@
 // The player's command line.
 //
 //   kelvo [--package FILE.pak | --data DIR] [--window] [--size WxH]
+//   kelvo --render N --out DIR [--size WxH] [--package FILE.pak | --data DIR]
+//
+// --render draws N frames offscreen and saves them as DIR/frame0001.png ...;
+// the player hands such a run to the headless renderer, kelvo-render.
 //
 // Also accepts what a desktop screen-saver daemon passes to its programs
 // (-root, -window, -window-id ID, -fps, each with one or two dashes); -root and
@@ -19,6 +23,8 @@ namespace kelvo {
 
 inline constexpr int kMinPlayerSize = 64;
 inline constexpr int kMaxPlayerSize = 8192;
+// The smallest side of an offscreen frame (--render).
+inline constexpr int kMinRenderSize = 16;
 
 struct PlayerOptions {
   std::string package_file;  // absolute, empty when not given
@@ -30,7 +36,11 @@ struct PlayerOptions {
   bool fps = false;                         // -fps (accepted, unused)
   std::optional<double> fps_value;          // its optional number
   std::optional<std::uint64_t> window_id;   // -window-id (kept, unused)
+  int render_frames = 0;     // --render N; 0 when not given
+  std::string out_dir;       // --out, absolute; empty when not given
 };
+
+inline constexpr int kMaxRenderFrames = 1000000;
 
 // Parses the arguments after the program name. `cwd` makes relative paths
 // absolute. On error returns false with a one-line message in `error`; the

@@ -29,7 +29,7 @@ std::uint32_t load_u32(const std::uint8_t* p) {
          (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
-float load_f32(const std::uint8_t* p) { return std::bit_cast<float>(load_u32(p)); }
+[[maybe_unused]] float load_f32(const std::uint8_t* p) { return std::bit_cast<float>(load_u32(p)); }
 
 // Copies `count` records of `N` little-endian floats each into `out`.
 template <class Record, std::size_t N>

@@ -9,9 +9,13 @@
 // Both directions keep the children of internal node j in one array indexed by
 // "slot" 2j + bit (bit 0 = left, 1 = right), so a step down the tree is a
 // single load. A splay step swaps the contents of two slots; which slots is
-// known from the path just walked, so the splay needs no parent links in the
-// decoder. The encoder keeps, for every node, the slot that holds it: walking
-// up yields both the code bits (low bit of each slot) and the path to splay.
+// known from the path just walked, so the decoder needs no parent links at
+// all. The encoder also keeps each node's parent and side: walking up yields
+// both the code bits and the path to splay.
+//
+// The steps of a semi-splay touch disjoint pairs of slots, so the order in
+// which they are done does not matter, and a slot on the path is never changed
+// by an earlier step before it is read.
 
 #include "package/pak_coder.h"
 
@@ -72,10 +76,6 @@ class Encoder {
       parent_[i] = static_cast<std::uint16_t>(2 * ((i - 1) / 2));
       side_[i] = static_cast<std::uint16_t>(i % 2 == 0 ? 1 : 0);
     }
-    // Scratch slots and a scratch node for splay steps past a short path.
-    child_[kScratchSlot] = child_[kScratchSlot + 1] = static_cast<std::uint16_t>(2 * kNodes);
-    parent_[kNodes] = 0;
-    side_[kNodes] = 0;
   }
 
   // Codes bytes from [in, in_end) while the output keeps kSymbolRoom bytes
@@ -99,7 +99,6 @@ class Encoder {
 
  private:
   static constexpr unsigned kNodes = 2 * kInternalNodes + 1;
-  static constexpr unsigned kScratchSlot = 2 * kInternalNodes;
 
   static std::size_t at(const std::uint16_t* array, std::size_t byte_offset) {
     std::uint16_t v;
@@ -152,10 +151,7 @@ class Encoder {
     // Semi-splay: the node in slot path[i] trades places with its parent's
     // sibling (the other slot of the grandparent), then on from the
     // grandparent; no step once the parent or the grandparent is the root.
-    // The first two steps run unconditionally, on the scratch slots when the
-    // path is too short: a dummy swap is cheaper than a mispredicted exit.
-    path[depth] = path[depth + 1] = kScratchSlot;
-    auto step = [this, path](unsigned i) {
+    for (unsigned i = 0; i + 1 < depth; i += 2) {
       const unsigned a_slot = path[i];
       const unsigned b_slot = path[i + 1] ^ 1u;
       const std::uint16_t a = child_[a_slot];
@@ -166,17 +162,14 @@ class Encoder {
       set(side_, a, b_slot & 1u);
       set(parent_, b, a_slot & ~1u);
       set(side_, b, a_slot & 1u);
-    };
-    step(depth >= 2 ? 0 : depth);
-    step(depth >= 4 ? 2 : depth);
-    for (unsigned i = 4; i + 1 < depth; i += 2) step(i);
+    }
     return out;
   }
 
-  std::uint16_t child_[2 * kInternalNodes + 2];  // by slot: 2 * node of the child
-  std::uint16_t parent_[kNodes + 1];             // by node: 2 * parent
-  std::uint16_t side_[kNodes + 1];               // by node: 1 for a right child
-  std::uint16_t path_[kMaxDepth + 2];
+  std::uint16_t child_[2 * kInternalNodes];  // by slot: 2 * node of the child
+  std::uint16_t parent_[kNodes];             // by node: 2 * parent
+  std::uint16_t side_[kNodes];               // by node: 1 for a right child
+  std::uint16_t path_[kMaxDepth];
   std::uint64_t pending_ = 0;
   unsigned pending_bits_ = 0;
 };

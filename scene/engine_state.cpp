@@ -36,12 +36,13 @@ void engine_init(Engine& e) {
   e.objects.clear();
   e.particle_systems.clear();
   e.lights.clear();
-  e.camera_event_frames = 0;
-  e.camera_event_pos_step = {};
-  e.camera_event_rot_step = {};
-  e.perspective_event_frames = 0;
-  e.perspective_event_step = {0.0f, 0.0f};
-  e.displayed_fps = 0;
+  e.camera_event.frames_left = 0;
+  e.camera_event.pos_step = {};
+  e.camera_event.rot_step = {};
+  e.perspective_event.frames_left = 0;
+  e.perspective_event.step_x = 0.0f;
+  e.perspective_event.step_y = 0.0f;
+  e.displayed_frames = 0;
   const ViewportBox& v = e.viewport_box;
   e.screen_centre = {v.x0 + (v.x1 - v.x0) / 2, v.y0 + (v.y1 - v.y0) / 2};
 }

@@ -4,8 +4,9 @@
 // player; tests build as many as they like.
 //
 // Threads: the window thread loads, moves and draws and owns everything here.
-// The script thread (once started) writes event records and single switches;
-// those fields say so where they are declared.
+// The script thread (once started) writes only the fields of the "script:
+// shared" block (event records, atomics, the queue of script writes, which the
+// window thread applies); those fields say so where they are declared.
 //
 // Units: angles in degrees; colours 0..255 in files, 0..127 in face and vertex
 // colours (GL takes them as signed bytes), packed as 0xAARRGGBB; texture slots
@@ -13,7 +14,10 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -50,13 +54,15 @@ struct Face {
   std::int16_t corner_count = 3;
 };
 
-// A scripted move in progress (motion state of an object).
+// A scripted move of one object in progress (window thread only). The
+// cursor is where the next search of the event table starts and stays on the
+// record being carried out.
 struct MotionState {
-  std::int32_t event = 0;       // index of the script event being carried out
-  std::int32_t steps_left = 0;
-  Vec3 step_collide;            // per-step move tested against solid objects
-  Vec3 step_rotate;             // per-step rotation, degrees
-  Vec3 step_move;               // per-step plain translation
+  std::int32_t cursor = 0;
+  std::int32_t frames_left = 0;  // 0: idle, looking for the next event
+  Vec3 orbit_step;               // degrees per frame about the world origin (applied negated)
+  Vec3 spin_step;                // degrees per frame about the centre (applied negated)
+  Vec3 translation_step;         // world units per frame
 };
 
 struct Object {
@@ -75,7 +81,7 @@ struct Object {
   std::int32_t automove = 0;
   Vec3 orbit_speed;                // degrees per frame about the world origin
   Vec3 rot_speed;                  // degrees per frame about `centre`
-  std::int32_t visible = 1;        // written by the script thread
+  std::int32_t visible = 1;        // hide_object / show_object (through the script writes)
   std::uint32_t front_face = 0x900;  // GL_CW, GL_CCW (0x901) or 2 = no culling
   std::int32_t halo_dim = 0;
   std::array<std::int32_t, 9> halo_tex{-1, -1, -1, -1, -1, -1, -1, -1, -1};
@@ -177,6 +183,114 @@ struct Overrides {
   std::string data_dir;      // play loose files from this directory
 };
 
+// --- Script events -----------------------------------------------------------
+
+inline constexpr int kEventCount = 200;
+inline constexpr std::size_t kEventTextSize = 64;  // text of a text event, zero-terminated
+
+// Event targets besides object indices (0 or more).
+inline constexpr std::int32_t kTargetCamera = -1;
+inline constexpr std::int32_t kTargetText = -2;
+inline constexpr std::int32_t kTargetPerspective = -3;
+inline constexpr std::int32_t kTargetDone = -99;  // a record that has run
+
+// Event modes.
+inline constexpr std::int32_t kModeMove = 0;    // relative: move by a, spin by b
+inline constexpr std::int32_t kModeSpin = 1;    // spin about the object's centre by b
+inline constexpr std::int32_t kModeOrbit = 2;   // rotate about the world origin by b
+inline constexpr std::int32_t kModeGoTo = 4;    // absolute: go to a and b
+inline constexpr std::int32_t kModeText = 5;
+
+// One record of the event table. A record whose `frames` is 0 is free and
+// belongs to the script thread: it writes every other field and then `frames`
+// (release). The frame loop reads `frames` first (acquire); from then on the
+// record is the frame loop's until it writes `target` -99 and then `frames` 0
+// (release). `target` is atomic too because the script's polls read it on
+// records the frame loop owns.
+struct EventRecord {
+  std::atomic<std::int32_t> target{kTargetDone};
+  std::atomic<std::int32_t> frames{0};  // 0 = free
+  std::int32_t mode = 0;
+  Vec3 a;                               // positions; text x, y; perspective change x, y
+  Vec3 b;                               // angles, degrees
+  std::array<char, kEventTextSize> text{};
+};
+
+// What each consumer of the event table keeps (window thread only). The
+// cursor is where its next search starts.
+struct CameraEventState {
+  std::int32_t cursor = 0;
+  std::int32_t frames_left = 0;
+  Vec3 pos_step;                        // subtracted from camera_pos each frame
+  Vec3 rot_step;                        // subtracted from camera_rot each frame, degrees
+};
+
+struct PerspectiveEventState {
+  std::int32_t cursor = 0;
+  std::int32_t frames_left = 0;
+  float step_x = 0, step_y = 0;         // subtracted from perspective x, y each frame
+};
+
+struct TextEventState {
+  std::int32_t cursor = 0;
+  std::int32_t frames_left = 0;
+  std::int32_t x = 0, y = 0;            // virtual screen units (0..800 across)
+  std::array<char, kEventTextSize> text{};
+};
+
+// The script's text parameters: character size in virtual screen units and
+// colour 0..255. Written by the script thread, read by the text overlay.
+struct TextParameters {
+  std::atomic<std::int32_t> width{16}, height{16};
+  std::atomic<std::int32_t> red{255}, green{255}, blue{255}, alpha{255};
+};
+
+struct CursorPoint {
+  std::int32_t x = 0, y = 0;
+};
+
+// A change that a script command makes to engine state the frame loop reads.
+// The script thread queues it; the window thread applies the queue, in order,
+// at the start of each motion step (and before it starts an event, so that an
+// event sees every change queued before it).
+enum class ScriptWriteKind : std::int32_t {
+  speed,            // Speed = value
+  draw_mode,        // draw_mode = value
+  random_colours,   // value 0: Colors = 0 and grey colours; else Colors = 1 and random colours
+  lighting,         // light_switch = value, then the colour reset (no GL call)
+  fog,              // Fog = value
+  smooth,           // phong = value
+  particles,        // particle_switch = value
+  feedback,         // last_cursor = the cursor position now, then keyboard = value
+  fix_camera,       // camera_pos = pos, camera_rot = rot
+  object_visible,   // objects[object].visible = value
+  objects_move,     // objects_move_switch = value
+};
+
+struct ScriptWrite {
+  ScriptWriteKind kind = ScriptWriteKind::speed;
+  std::int32_t value = 0;
+  std::int32_t object = 0;  // object index for object_visible
+  Vec3 pos, rot;            // fix_camera
+};
+
+// At most kScriptWriteCapacity changes wait at a time; a script that queues
+// faster than frames are drawn waits for room, like it waits for free records.
+inline constexpr std::size_t kScriptWriteCapacity = 256;
+
+struct ScriptWriteQueue {
+  std::mutex mutex;
+  std::vector<ScriptWrite> writes;           // guarded by mutex
+  std::atomic<std::int32_t> pending{0};      // writes.size(), readable without the lock
+};
+
+// The script thread's handle (script/script_thread.cpp); destroying it stops
+// and joins the thread.
+class ScriptThread;
+struct ScriptThreadDeleter {
+  void operator()(ScriptThread* thread) const;
+};
+
 struct Engine {
   // --- host (window thread) ---
   std::int32_t preview = 0;
@@ -256,22 +370,46 @@ struct Engine {
   std::array<Vec3, 4> logo_corners{};
   std::int32_t logo_slot = -1;
 
-  // --- script and media ---
-  std::int32_t script_running = 0;
+  // --- media ---
   std::int32_t song_playing = 0;
 
-  // --- motion events ---
-  std::int32_t camera_event_frames = 0;
-  Vec3 camera_event_pos_step;
-  Vec3 camera_event_rot_step;
-  std::int32_t perspective_event_frames = 0;
-  std::array<float, 2> perspective_event_step{};
-  float displayed_fps = 0;
+  // --- script: shared between the script thread and the window thread ---
+  // 1 while a script runs; the frame loop carries out events only then.
+  // Set by the script thread once its file is open, cleared by it at the end
+  // of the script and by start_script / stop_script on the window thread.
+  std::atomic<std::int32_t> script_running{0};
+  // The event table; each record says who owns which field when.
+  std::array<EventRecord, kEventCount> events;
+  // Written by the script thread, read by the frame loop: the length forced
+  // on every event that starts (0 = off) and the text parameters. They keep
+  // their values across scripts.
+  std::atomic<std::int32_t> constant_frames{0};
+  TextParameters text_parameters;
+  // Every other engine-state change a script command makes, handed to the
+  // window thread and applied at the start of the next motion step.
+  ScriptWriteQueue script_writes;
+
+  // --- script: script thread only (read by tests once it has ended) ---
+  std::int32_t constant_object = 0;  // object number standing in for 0; 0 = none
+
+  // --- script: window thread only ---
+  std::string script_path;           // work directory + name + ".TXT"
+
+  // --- motion events (window thread only) ---
+  CameraEventState camera_event;
+  PerspectiveEventState perspective_event;
+  TextEventState text_event;
+  CursorPoint last_cursor;           // mouse steering's last cursor position, screen pixels
+  std::int32_t displayed_frames = 0; // first number of the statistics line
 
   DebugLog log;
   RandomGenerator random;
   // What the readers found wrong in the author's files.
   std::vector<Problem> problems;
+
+  // The running script's thread; declared last so that it is stopped (and
+  // joined) before anything it uses is destroyed.
+  std::unique_ptr<ScriptThread, ScriptThreadDeleter> script_thread;
 };
 
 // Resets the engine state to the defaults of a new scene. Leaves the fog

@@ -1,0 +1,194 @@
+#include "host/headless_platform.h"
+
+#include <GL/gl.h>
+#include <GL/osmesa.h>
+#include <png.h>
+
+#include <pwd.h>
+#include <strings.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace kelvo {
+
+std::optional<std::string> SilentStore::read(std::string_view name) {
+  if (name.size() == 6 && strncasecmp(name.data(), "Sounds", 6) == 0) return std::string("0");
+  return inner_.read(name);
+}
+
+HeadlessPlatform::HeadlessPlatform(int width, int height, std::string settings_path)
+    : width_(width),
+      height_(height),
+      frame_(static_cast<std::size_t>(width) * height * 3, 0),
+      settings_(std::move(settings_path)),
+      sized_(settings_, width, height),
+      silent_(sized_) {}
+
+HeadlessPlatform::~HeadlessPlatform() { release_gl_context(); }
+
+bool HeadlessPlatform::set_display_mode(int width, int height) { return width == width_ && height == height_; }
+
+bool HeadlessPlatform::create_gl_context() {
+  gl_requested_ = true;
+  if (context_) return true;
+  OSMesaContext context = OSMesaCreateContextExt(OSMESA_RGBA, 16, 0, 0, nullptr);
+  if (!context) {
+    gl_failed_ = true;
+    std::fprintf(stderr, "kelvo-render: no OSMesa context (OSMesaCreateContextExt failed)\n");
+    return false;
+  }
+  buffer_.assign(static_cast<std::size_t>(width_) * height_ * 4, 0);
+  if (!OSMesaMakeCurrent(context, buffer_.data(), GL_UNSIGNED_BYTE, width_, height_)) {
+    gl_failed_ = true;
+    std::fprintf(stderr, "kelvo-render: cannot use the OSMesa context at %dx%d\n", width_, height_);
+    OSMesaDestroyContext(context);
+    buffer_.clear();
+    return false;
+  }
+  context_ = context;
+  return true;
+}
+
+void HeadlessPlatform::release_gl_context() {
+  if (!context_) return;
+  OSMesaDestroyContext(static_cast<OSMesaContext>(context_));
+  context_ = nullptr;
+  buffer_.clear();
+}
+
+void HeadlessPlatform::swap_buffers() {
+  if (!context_) return;
+  glFinish();
+  // OSMesa keeps the bottom row first; the picture goes top row first.
+  const std::size_t w = static_cast<std::size_t>(width_);
+  for (int y = 0; y < height_; ++y) {
+    const std::uint8_t* src = &buffer_[(static_cast<std::size_t>(height_ - 1 - y) * w) * 4];
+    std::uint8_t* dst = &frame_[static_cast<std::size_t>(y) * w * 3];
+    for (std::size_t x = 0; x < w; ++x) {
+      dst[x * 3 + 0] = src[x * 4 + 0];
+      dst[x * 3 + 1] = src[x * 4 + 1];
+      dst[x * 3 + 2] = src[x * 4 + 2];
+    }
+  }
+  ++swaps_;
+}
+
+void HeadlessPlatform::message_box(const char* text, const char* title) {
+  std::fprintf(stderr, "kelvo-render: %s: %s\n", title, text);
+}
+
+std::string HeadlessPlatform::work_directory() {
+  if (work_dir_) return work_dir_->path();
+  if (work_dir_failed_) return {};
+  std::string error;
+  work_dir_ = InstanceWorkDir::create(error);
+  if (!work_dir_) {
+    work_dir_failed_ = true;
+    std::fprintf(stderr, "kelvo-render: no private work directory: %s\n", error.c_str());
+    return {};
+  }
+  return work_dir_->path();
+}
+
+std::string HeadlessPlatform::program_directory() { return executable_directory(); }
+
+std::string HeadlessPlatform::debug_log_path() {
+  const char* state = std::getenv("XDG_STATE_HOME");
+  std::string dir;
+  if (state && state[0] == '/') {
+    dir = state;
+  } else {
+    const char* home = std::getenv("HOME");
+    if (home && home[0] == '/') {
+      dir = home;
+    } else if (const passwd* pw = ::getpwuid(::geteuid()); pw && pw->pw_dir) {
+      dir = pw->pw_dir;
+    } else {
+      dir = "/tmp";
+    }
+    dir += "/.local/state";
+  }
+  while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+  return dir + "/kelvo/debug.txt";
+}
+
+std::string executable_directory() {
+  char buffer[PATH_MAX];
+  ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  std::string exe = n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+  std::size_t slash = exe.rfind('/');
+  if (slash == std::string::npos) {
+    char* cwd = ::getcwd(buffer, sizeof buffer);
+    std::string dir = cwd ? cwd : "/";
+    return dir.back() == '/' ? dir : dir + "/";
+  }
+  return exe.substr(0, slash + 1);
+}
+
+namespace {
+
+struct PngFailure {
+  std::jmp_buf jump;
+  char message[200] = "";
+};
+
+extern "C" void png_failed(png_structp png, png_const_charp message) {
+  auto* failure = static_cast<PngFailure*>(png_get_error_ptr(png));
+  std::snprintf(failure->message, sizeof failure->message, "%s", message);
+  std::longjmp(failure->jump, 1);
+}
+
+extern "C" void png_warned(png_structp, png_const_charp) {}
+
+}  // namespace
+
+bool write_png_rgb(const std::string& path, int width, int height, const std::vector<std::uint8_t>& rgb,
+                   std::string& error) {
+  if (width <= 0 || height <= 0 || rgb.size() != static_cast<std::size_t>(width) * height * 3) {
+    error = "no picture to write";
+    return false;
+  }
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) {
+    error = std::strerror(errno);
+    return false;
+  }
+  PngFailure failure;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &failure, png_failed, png_warned);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  if (!png || !info) {
+    png_destroy_write_struct(png ? &png : nullptr, nullptr);
+    std::fclose(file);
+    error = "out of memory";
+    return false;
+  }
+  // Everything that libpng may jump out of stays between here and the
+  // destroy call; no object with a destructor lives in this stretch.
+  if (setjmp(failure.jump)) {
+    png_destroy_write_struct(&png, &info);
+    std::fclose(file);
+    error = failure.message[0] ? failure.message : "PNG encoding failed";
+    return false;
+  }
+  png_init_io(png, file);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, PNG_COLOR_TYPE_RGB,
+               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  for (int y = 0; y < height; ++y)
+    png_write_row(png, const_cast<png_bytep>(&rgb[static_cast<std::size_t>(y) * width * 3]));
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  if (std::fclose(file) != 0) {
+    error = std::strerror(errno);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace kelvo

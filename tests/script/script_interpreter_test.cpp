@@ -1,0 +1,208 @@
+// The script language: lines, comments, keyword matching, argument slots,
+// and flow control (loops, procedures, labels, restart, exit, the end).
+#include <gtest/gtest.h>
+
+#include "script_rig.h"
+
+namespace kelvo {
+namespace {
+
+using test::kUnknown;
+using test::ScriptRig;
+
+// --- lines and words ------------------------------------------------------------
+
+TEST(ScriptLines, CommentsAreSkippedAndUnknownWordsLogged) {
+  ScriptRig rig;
+  rig.load("// comment\n/ also(5)\n  // not a comment\nfoo(1)\n\n(,)\n");
+  EXPECT_EQ(rig.run_to_end(), 0);
+  EXPECT_EQ(rig.logged_with(kUnknown),
+            (std::vector<std::string>{kUnknown + "  // not a comment", kUnknown + "foo", kUnknown, kUnknown + "(,)"}));
+  EXPECT_EQ(rig.script->arg(1), 1);  // the comment's 5 never reached the slot
+}
+
+TEST(ScriptLines, KeywordsMatchAnywhereInTheWordInTableOrder) {
+  ScriptRig rig;
+  rig.load("xwait2(3)\n move_camera(7,1,2,3,4,5,6)\nset_double_speed(2)\nwaitexit\nwait(9)\n");
+  EXPECT_EQ(rig.run(), ScriptStatus::blocked);  // the exit ("waitexit") waits for the camera record
+  EXPECT_EQ(rig.sleeps, (std::vector<std::int64_t>{3000}));
+  EXPECT_EQ(rig.record(0).target.load(), kTargetCamera);
+  EXPECT_EQ(rig.record(0).frames.load(), 7);
+  EXPECT_EQ(rig.script->speed(), 2);
+  EXPECT_EQ(rig.run_to_end(), 14);  // 7 frames doubled
+  EXPECT_EQ(rig.sleeps.size(), 1u);  // wait(9) never ran
+  EXPECT_TRUE(rig.logged_with(kUnknown).empty());
+}
+
+TEST(ScriptLines, ArgumentsMissingOnALineKeepThePreviousValues) {
+  ScriptRig rig;
+  rig.add_objects(2);
+  rig.load("move_object(2,25,1,2,3,4,5,6)\nmove_object(1,50,10)\n");
+  EXPECT_EQ(rig.run(), ScriptStatus::blocked);  // the end waits for the moves
+  ASSERT_EQ(rig.active_records(), 2);
+  const EventRecord& r = rig.record(1);
+  EXPECT_EQ(r.target.load(), 0);
+  EXPECT_EQ(r.frames.load(), 50);
+  EXPECT_FLOAT_EQ(r.a.x, 10);
+  EXPECT_FLOAT_EQ(r.a.y, 2);
+  EXPECT_FLOAT_EQ(r.a.z, 3);
+  EXPECT_FLOAT_EQ(r.b.x, 4);
+  EXPECT_FLOAT_EQ(r.b.y, 5);
+  EXPECT_FLOAT_EQ(r.b.z, 6);
+  EXPECT_EQ(rig.script->text1(), "1");
+  EXPECT_EQ(rig.script->text4(), "2");
+}
+
+TEST(ScriptLines, ALastLineWithoutLineFeedStillWorks) {
+  ScriptRig rig;
+  rig.load("wait(2)");
+  EXPECT_EQ(rig.run_to_end(), 0);
+  EXPECT_EQ(rig.sleeps, (std::vector<std::int64_t>{2000}));
+}
+
+TEST(ScriptLines, NonNumericArgumentsAreZeroAndExtraOnesIgnored) {
+  ScriptRig rig;
+  rig.load("fix_camera(abc,1,2,3,4,5,6,7,8,9,10)\n");
+  EXPECT_EQ(rig.run_to_end(), 0);
+  EXPECT_EQ(rig.script->arg(1), 0);
+  EXPECT_EQ(rig.script->arg(8), 7);
+  rig.frame();
+  EXPECT_EQ(rig.e.camera_pos.x, 0);
+  EXPECT_EQ(rig.e.camera_pos.y, 1);
+}
+
+TEST(ScriptLines, AScriptThatCannotBeOpenedEndsAtOnce) {
+  ScriptRig rig;
+  ScriptInterpreter script(rig.e, 0);
+  EXPECT_FALSE(script.open(rig.dir.file("NONE.TXT")));
+  EXPECT_EQ(rig.count_logged("scene script open failed"), 1);
+  EXPECT_EQ(script.step().status, ScriptStatus::ended);
+  EXPECT_EQ(rig.e.script_running.load(), 0);
+}
+
+// --- flow control -----------------------------------------------------------------
+
+TEST(ScriptFlow, LoopsRunTheirBodyNTimesAndNestedLoopsMultiply) {
+  ScriptRig rig;
+  rig.load("startloop(3)\ntick\nendloop\nstartloop(2)\nouter\nstartloop(3)\ninner\nendloop\nendloop\n");
+  EXPECT_EQ(rig.run_to_end(), 0);
+  EXPECT_EQ(rig.count_logged(kUnknown + "tick"), 3);
+  EXPECT_EQ(rig.count_logged(kUnknown + "outer"), 2);
+  EXPECT_EQ(rig.count_logged(kUnknown + "inner"), 6);
+  EXPECT_EQ(rig.script->stack_depth(), 0);
+}
+
+TEST(ScriptFlow, ALoopCountOfZeroOrBelowNeverEnds) {
+  for (const char* count : {"0", "-2"}) {
+    ScriptRig rig;
+    rig.load(std::string("startloop(") + count + ")\ntick\nendloop\nafter\n");
+    EXPECT_EQ(rig.run(3000), ScriptStatus::ran);
+    EXPECT_GE(rig.count_logged(kUnknown + "tick"), 900);
+    EXPECT_EQ(rig.count_logged(kUnknown + "after"), 0);
+  }
+}
+
+TEST(ScriptFlow, GosubRunsTheProcedureAndReturnGoesBack) {
+  ScriptRig rig;
+  rig.load("gosub(p)\nafter\nexit\nprocedure(p)\ninside\nreturn\n");
+  EXPECT_EQ(rig.run_to_end(), 0);
+  EXPECT_EQ(rig.logged_with(kUnknown), (std::vector<std::string>{kUnknown + "inside", kUnknown + "after"}));
+}
+
+TEST(ScriptFlow, AProcedureBeforeItsGosubEndsTheScript) {
+  ScriptRig rig;
+  rig.load("procedure(intro)\nreturn\ngosub(intro)\nnever\n");
+  EXPECT_EQ(rig.run_to_end(), 0);
+  // Outside a search the marker is no command.
+  EXPECT_EQ(rig.logged_with(kUnknown), (std::vector<std::string>{kUnknown + "procedure"}));
+  EXPECT_EQ(rig.e.script_running.load(), 0);
+}
+
+TEST(ScriptFlow, SearchesMatchTheWholeNameAndStillFillTheSlots) {
+  ScriptRig rig;
+  rig.load("gosub(p)\nprocedure(px)\nskipped(1,2,3,4,5)\nprocedure(p)\nreturn\n");
+  EXPECT_EQ(rig.run(4), ScriptStatus::ran);  // gosub, then three lines of search
+  EXPECT_TRUE(rig.logged_with(kUnknown).empty());
+  EXPECT_EQ(rig.script->text1(), "p");
+  EXPECT_EQ(rig.script->arg(3), 3);  // from the skipped line
+  EXPECT_EQ(rig.script->text4(), "4");
+}
+
+TEST(ScriptFlow, GotoWaitsForTheMovesThenSearchesFromTheTopKeepingTheStack) {
+  ScriptRig rig;
+  rig.load("label(top)\nstartloop(5)\nmove_camera(3,30,0,0,0,0,0)\ngoto(top)\n");
+  EXPECT_EQ(rig.run(), ScriptStatus::blocked);
+  EXPECT_EQ(rig.active_records(), 1);
+  rig.frame();
+  rig.frame();
+  EXPECT_EQ(rig.script->step().status, ScriptStatus::blocked);
+  rig.frame();
+  EXPECT_FLOAT_EQ(rig.e.camera_pos.x, -30);
+  // Now the goto goes on: the label is found, the loop and the move run again.
+  EXPECT_EQ(rig.run(), ScriptStatus::blocked);
+  EXPECT_EQ(rig.count_logged(kUnknown + "label"), 1);  // only before the first search
+  EXPECT_EQ(rig.script->stack_depth(), 2);
+  EXPECT_EQ(rig.active_records(), 1);
+}
+
+TEST(ScriptFlow, RestartWaitsThenClearsTheStackAndStartsOver) {
+  ScriptRig rig;
+  rig.load("top\nstartloop(5)\ngosub(p)\nprocedure(p)\nmove_camera(2,1,0,0,0,0,0)\nrestart\n");
+  EXPECT_EQ(rig.run(), ScriptStatus::blocked);
+  EXPECT_EQ(rig.script->stack_depth(), 2);
+  rig.frame();
+  rig.frame();
+  EXPECT_EQ(rig.run(), ScriptStatus::blocked);  // round two, waiting again
+  EXPECT_EQ(rig.count_logged(kUnknown + "top"), 2);
+  EXPECT_EQ(rig.script->stack_depth(), 2);      // cleared, then pushed again
+}
+
+TEST(ScriptFlow, TheStackHoldsTwentyEntriesAndIgnoresMore) {
+  ScriptRig rig;
+  std::string text;
+  for (int i = 0; i < 21; ++i) text += "startloop(2)\n";
+  text += "gosub(p)\nafter_call\nexit\nprocedure(p)\nin_procedure\n";
+  rig.load(text);
+  EXPECT_EQ(rig.run_to_end(), 0);
+  EXPECT_EQ(rig.script->stack_depth(), 20);
+  // The gosub was ignored as a whole: no search, execution went on.
+  EXPECT_EQ(rig.logged_with(kUnknown), (std::vector<std::string>{kUnknown + "after_call"}));
+}
+
+TEST(ScriptFlow, EndloopAndReturnActOnTheInnermostEntry) {
+  ScriptRig rig;
+  rig.load("gosub(p)\nexit\nprocedure(p)\nstartloop(2)\ntick\nreturn\n");
+  EXPECT_EQ(rig.run_to_end(), 0);
+  // The first return went back into the loop, the second out of the procedure.
+  EXPECT_EQ(rig.count_logged(kUnknown + "tick"), 2);
+  EXPECT_EQ(rig.script->stack_depth(), 0);
+}
+
+TEST(ScriptFlow, EndloopAndReturnWithoutEntriesAreIgnored) {
+  ScriptRig rig;
+  rig.load("endloop\nreturn\nafter\n");
+  EXPECT_EQ(rig.run_to_end(), 0);
+  EXPECT_EQ(rig.logged_with(kUnknown), (std::vector<std::string>{kUnknown + "after"}));
+}
+
+TEST(ScriptFlow, ExitAndTheEndOfTheFileWaitForTheEventsToFinish) {
+  for (const char* text : {"move_camera(3,3,0,0,0,0,0)\nexit\nnever\n", "move_camera(3,3,0,0,0,0,0)\n"}) {
+    ScriptRig rig;
+    rig.load(text);
+    EXPECT_EQ(rig.e.script_running.load(), 1);
+    EXPECT_EQ(rig.run_to_end(), 3);
+    EXPECT_FLOAT_EQ(rig.e.camera_pos.x, -3);
+    EXPECT_EQ(rig.e.script_running.load(), 0);
+    EXPECT_EQ(rig.count_logged(kUnknown + "never"), 0);
+  }
+}
+
+TEST(ScriptFlow, AMissingLabelEndsTheScript) {
+  ScriptRig rig;
+  rig.load("goto(nowhere)\ntick\n");
+  EXPECT_EQ(rig.run_to_end(), 0);
+  EXPECT_EQ(rig.count_logged(kUnknown + "tick"), 0);
+}
+
+}  // namespace
+}  // namespace kelvo

@@ -1,0 +1,112 @@
+// Reading script lines, splitting them into tokens and converting arguments.
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <climits>
+#include <string>
+#include <vector>
+
+#include "script/script_reader.h"
+#include "support/recording_platform.h"
+
+namespace kelvo {
+namespace {
+
+std::vector<std::string> lines_of(const std::string& bytes) {
+  test::TempDir dir;
+  dir.write("S.TXT", bytes);
+  ScriptFile f;
+  EXPECT_TRUE(f.open(dir.file("S.TXT")));
+  std::vector<std::string> lines;
+  std::string line;
+  while (f.read_line(line)) lines.push_back(line);
+  return lines;
+}
+
+std::vector<std::string> tokens_of(const std::string& line) {
+  std::vector<std::string> out;
+  for (std::string_view t : split_script_line(line)) out.emplace_back(t);
+  return out;
+}
+
+TEST(ScriptReader, EveryLineLosesItsLastCharacter) {
+  EXPECT_EQ(lines_of("a(1)\nwait(2)"), (std::vector<std::string>{"a(1)", "wait(2"}));
+  EXPECT_EQ(lines_of("x(1)\r\n\n"), (std::vector<std::string>{"x(1)\r", ""}));
+  EXPECT_TRUE(lines_of("").empty());
+}
+
+TEST(ScriptReader, LongLinesComeOutInPiecesOf254Characters) {
+  const std::string long_line(300, 'a');
+  const std::vector<std::string> lines = lines_of(long_line + "\nb\n");
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0], std::string(253, 'a'));       // 254 read, the last one cut
+  EXPECT_EQ(lines[1], std::string(46, 'a'));        // the other 46 and the line feed
+  EXPECT_EQ(lines[2], "b");
+}
+
+TEST(ScriptReader, AZeroByteEndsTheLine) {
+  EXPECT_EQ(lines_of(std::string("ab\0cd\n\0\nz\n", 10)), (std::vector<std::string>{"a", "", "z"}));
+}
+
+TEST(ScriptReader, TellAndSeekReturnToALine) {
+  test::TempDir dir;
+  dir.write("S.TXT", "one\ntwo\nthree\n");
+  ScriptFile f;
+  ASSERT_TRUE(f.open(dir.file("S.TXT")));
+  std::string line;
+  ASSERT_TRUE(f.read_line(line));
+  const long second = f.tell();
+  EXPECT_EQ(second, 4);
+  ASSERT_TRUE(f.read_line(line));
+  ASSERT_TRUE(f.read_line(line));
+  EXPECT_FALSE(f.read_line(line));
+  f.seek(second);
+  ASSERT_TRUE(f.read_line(line));
+  EXPECT_EQ(line, "two");
+  EXPECT_FALSE(f.open(dir.file("MISSING.TXT")));
+}
+
+TEST(ScriptReader, TokensSplitAtTheDelimitersOnly) {
+  EXPECT_EQ(tokens_of("move_camera(50,10,0)"), tokens_of("move_camera=50,10,0"));
+  EXPECT_EQ(tokens_of("move_camera(50,10,0)"), (std::vector<std::string>{"move_camera", "50", "10", "0"}));
+  EXPECT_EQ(tokens_of("a{b}[c] , d\r"), (std::vector<std::string>{"a", "b", "c", " ", " d"}));
+  EXPECT_EQ(tokens_of("  // x\tY"), (std::vector<std::string>{"  // x\tY"}));
+  EXPECT_EQ(tokens_of("a(,,b)"), (std::vector<std::string>{"a", "b"}));
+  EXPECT_TRUE(tokens_of("(,)").empty());
+  EXPECT_TRUE(tokens_of("").empty());
+}
+
+TEST(ScriptReader, NumbersAreReadLikeDecimalText) {
+  EXPECT_EQ(script_number(" 12.5abc"), 12.5);
+  EXPECT_EQ(script_number("\t7"), 7);
+  EXPECT_EQ(script_number("-3"), -3);
+  EXPECT_EQ(script_number("+2"), 2);
+  EXPECT_EQ(script_number(".5"), 0.5);
+  EXPECT_EQ(script_number("5."), 5);
+  EXPECT_EQ(script_number("1e3"), 1000);
+  EXPECT_EQ(script_number("2e"), 2);
+  EXPECT_EQ(script_number("loopvalue"), 0);
+  EXPECT_EQ(script_number(""), 0);
+  EXPECT_EQ(script_number("-"), 0);
+  EXPECT_EQ(script_number("."), 0);
+  // Only decimal text counts, and nothing is infinite.
+  EXPECT_EQ(script_number("inf"), 0);
+  EXPECT_EQ(script_number("nan"), 0);
+  EXPECT_EQ(script_number("0x10"), 0);
+  EXPECT_EQ(script_number("1e999"), DBL_MAX);
+  EXPECT_EQ(script_number("-1e999"), -DBL_MAX);
+  EXPECT_EQ(script_number("1e-999"), 0);
+}
+
+TEST(ScriptReader, ConversionsTruncateAndSaturate) {
+  EXPECT_EQ(script_int(2.9), 2);
+  EXPECT_EQ(script_int(-2.9), -2);
+  EXPECT_EQ(script_int(1e20), INT_MAX);
+  EXPECT_EQ(script_int(-1e20), INT_MIN);
+  EXPECT_EQ(script_float(1e300), FLT_MAX);
+  EXPECT_EQ(script_float(-1e300), -FLT_MAX);
+  EXPECT_EQ(script_float(0.25), 0.25f);
+}
+
+}  // namespace
+}  // namespace kelvo

@@ -1,0 +1,176 @@
+// An engine with a few objects and a script run by the interpreter on the
+// test's own thread: the test executes lines and draws frames (the motion
+// step and the text overlay's use of the event table) in between.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "motion/events.h"
+#include "motion/motion_step.h"
+#include "motion/object_transform.h"
+#include "scene/engine_state.h"
+#include "script/script_interpreter.h"
+#include "support/recording_platform.h"
+
+namespace kelvo::test {
+
+class CursorPlatform : public RecordingPlatform {
+ public:
+  std::pair<int, int> cursor{400, 300};
+  std::pair<int, int> cursor_pos() override { return cursor; }
+  void set_cursor_pos(int x, int y) override { cursor = {x, y}; }
+};
+
+// A cube of side 20 around `centre` with six quads, colour (alpha, r, g, b).
+inline Object cube(Vec3 centre, std::int32_t index, std::uint8_t shade = 60) {
+  Object o;
+  for (int i = 0; i < 8; ++i) {
+    Vec3 p{centre.x + ((i & 1) ? 10.0f : -10.0f), centre.y + ((i & 2) ? 10.0f : -10.0f),
+           centre.z + ((i & 4) ? 10.0f : -10.0f)};
+    o.vertices.push_back({p, 0x01020304u, {}});
+  }
+  const int quads[6][4] = {{0, 1, 3, 2}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 3, 7, 6}, {0, 2, 6, 4}, {1, 3, 7, 5}};
+  for (const auto& q : quads) {
+    Face f;
+    f.corners = {q[0], q[1], q[2], q[3]};
+    f.corner_count = 4;
+    f.alpha = shade;
+    f.red = static_cast<std::uint8_t>(shade + 1);
+    f.green = static_cast<std::uint8_t>(shade + 2);
+    f.blue = static_cast<std::uint8_t>(shade + 3);
+    f.corner_colours.fill(0x05060708u);
+    o.faces.push_back(f);
+  }
+  o.vertex_count = 8;
+  o.face_count = 6;
+  o.index = index;
+  compute_bounds(o);
+  return o;
+}
+
+// The text overlay's handling of text events (without the drawing): start
+// the next one when idle, show it, count its frame down.
+inline void consume_text_events(Engine& e, Platform& platform, std::vector<std::string>* shown = nullptr) {
+  if (!e.script_running.load(std::memory_order_acquire)) return;
+  TextEventState& t = e.text_event;
+  if (t.frames_left == 0) {
+    const int i = take_event(e, platform, kTargetText, t.cursor);
+    if (i < 0) return;
+    const EventRecord& r = e.events[static_cast<std::size_t>(i)];
+    t.frames_left = r.frames.load(std::memory_order_relaxed);
+    t.x = static_cast<std::int32_t>(r.a.x);
+    t.y = static_cast<std::int32_t>(r.a.y);
+    t.text = r.text;
+  }
+  if (shown) shown->emplace_back(t.text.data());
+  if (t.frames_left <= 1) {
+    t.frames_left = 0;
+    finish_event(e, t.cursor);
+  } else {
+    --t.frames_left;
+  }
+}
+
+struct ScriptRig {
+  // Declared before the engine: a script thread still running when the rig
+  // goes away logs while the engine stops it.
+  std::mutex log_mutex;
+  std::vector<std::string> log;
+  TempDir dir;
+  Engine e;
+  CursorPlatform platform;
+  std::unique_ptr<ScriptInterpreter> script;
+  std::vector<std::int64_t> sleeps;   // every wait the script asked for, in ms
+  std::vector<std::string> texts;     // the text shown in each frame
+
+  ScriptRig() {
+    e.paths.dir_temp = dir.path();
+    e.viewport_box = {0, 0, 800, 600};
+    e.screen_centre = {400, 300};
+    e.log.to_callback([this](std::string_view line) {
+      std::lock_guard lock(log_mutex);
+      log.emplace_back(line);
+    });
+  }
+
+  void add_objects(int n) {
+    for (int i = 0; i < n; ++i) {
+      const std::int32_t index = static_cast<std::int32_t>(e.objects.size());
+      e.objects.push_back(cube({100.0f * static_cast<float>(index), 0, 0}, index));
+    }
+    e.object_count = static_cast<std::int32_t>(e.objects.size());
+  }
+
+  // Writes SCRIPT1.TXT and opens it.
+  void load(const std::string& text) {
+    dir.write("SCRIPT1.TXT", text);
+    script = std::make_unique<ScriptInterpreter>(e, e.Speed);
+    ASSERT_TRUE(script->open(dir.file("SCRIPT1.TXT")));
+  }
+
+  // Executes lines until the script waits for the frame loop or ends (sleeps
+  // are noted and passed). Gives up after `limit` lines.
+  ScriptStatus run(int limit = 100000) {
+    for (int i = 0; i < limit; ++i) {
+      const ScriptStep s = script->step();
+      if (s.status == ScriptStatus::sleeping) sleeps.push_back(s.sleep_ms);
+      if (s.status == ScriptStatus::blocked || s.status == ScriptStatus::ended) return s.status;
+    }
+    return ScriptStatus::ran;
+  }
+
+  void frame() {
+    motion_step(e, platform);
+    consume_text_events(e, platform, &texts);
+  }
+
+  // Runs the script, drawing a frame whenever it waits, until it ends.
+  // Returns the frames drawn, or -1 when it did not end within `max_frames`.
+  int run_to_end(int max_frames = 2000) {
+    for (int frames = 0; frames <= max_frames; ++frames) {
+      if (run() == ScriptStatus::ended) return frames;
+      frame();
+    }
+    return -1;
+  }
+
+  EventRecord& record(int i) { return e.events[static_cast<std::size_t>(i)]; }
+  int active_records() const {
+    int n = 0;
+    for (const EventRecord& r : e.events) n += r.frames.load() != 0;
+    return n;
+  }
+
+  // The queued script writes (not yet applied).
+  std::vector<ScriptWrite> queued() {
+    std::lock_guard lock(e.script_writes.mutex);
+    return e.script_writes.writes;
+  }
+
+  std::vector<std::string> log_lines() {
+    std::lock_guard lock(log_mutex);
+    return log;
+  }
+  int count_logged(const std::string& line) {
+    int n = 0;
+    for (const std::string& l : log_lines()) n += l == line;
+    return n;
+  }
+  // The log lines that start with `prefix`, in order.
+  std::vector<std::string> logged_with(const std::string& prefix) {
+    std::vector<std::string> out;
+    for (const std::string& l : log_lines())
+      if (l.rfind(prefix, 0) == 0) out.push_back(l);
+    return out;
+  }
+};
+
+inline const std::string kUnknown = "script - unknow command:";
+
+}  // namespace kelvo::test

@@ -1,0 +1,158 @@
+// The script thread: starting, stopping (promptly, wherever the script is)
+// and a script running beside frames drawn by the test.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <stop_token>
+#include <thread>
+
+#include "script/script_thread.h"
+#include "script_rig.h"
+
+namespace kelvo {
+namespace {
+
+using test::ScriptRig;
+
+// Polls `condition` until it holds; false when it never did within a minute.
+bool eventually(const std::function<bool()>& condition) {
+  for (int i = 0; i < 60000; ++i) {
+    if (condition()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return condition();
+}
+
+bool queued(ScriptRig& rig, ScriptWriteKind kind, std::int32_t value) {
+  for (const ScriptWrite& w : rig.queued())
+    if (w.kind == kind && w.value == value) return true;
+  return false;
+}
+
+TEST(ScriptThread, AMissingScriptStartsNoThread) {
+  ScriptRig rig;
+  EXPECT_EQ(start_script(rig.e, "SCRIPT1"), 0);
+  EXPECT_EQ(rig.e.script_path, rig.dir.file("SCRIPT1.TXT"));
+  EXPECT_EQ(rig.count_logged("scene script failed " + rig.dir.file("SCRIPT1.TXT")), 1);
+  EXPECT_EQ(rig.e.script_thread, nullptr);
+  EXPECT_EQ(rig.e.script_running.load(), 0);
+}
+
+TEST(ScriptThread, StartResetsTheEventTableAndTheConsumers) {
+  ScriptRig rig;
+  rig.add_objects(1);
+  rig.record(5).frames.store(9);
+  rig.record(5).target.store(kTargetCamera);
+  rig.e.camera_event = {7, 3, {}, {}};
+  rig.e.objects[0].motion.cursor = 4;
+  rig.e.objects[0].motion.frames_left = 2;
+  EXPECT_EQ(start_script(rig.e, "SCRIPT1"), 0);  // even without a script
+  EXPECT_EQ(rig.record(5).frames.load(), 0);
+  EXPECT_EQ(rig.record(5).target.load(), kTargetDone);
+  EXPECT_EQ(rig.e.camera_event.cursor, 0);
+  EXPECT_EQ(rig.e.camera_event.frames_left, 0);
+  EXPECT_EQ(rig.e.objects[0].motion.cursor, 0);
+  EXPECT_EQ(rig.e.objects[0].motion.frames_left, 0);
+}
+
+TEST(ScriptThread, RunsBesideTheFrameLoopAndClearsTheFlagAtItsEnd) {
+  ScriptRig rig;
+  rig.dir.write("SCRIPT1.TXT", "set_fog(0)\nmove_camera(3,30,0,0,0,0,0)\n");
+  rig.e.Fog = 1;
+  rig.e.objects_move_switch = 0;
+  ASSERT_EQ(start_script(rig.e, "SCRIPT1"), 1);
+  EXPECT_EQ(rig.e.objects_move_switch, 1);
+  ASSERT_TRUE(eventually([&] {
+    rig.frame();
+    return rig.e.camera_pos.x == -30 && rig.e.script_running.load() == 0;
+  }));
+  EXPECT_EQ(rig.e.Fog, 0);
+  stop_script(rig.e);
+  const std::string path = rig.dir.file("SCRIPT1.TXT");
+  EXPECT_EQ(rig.count_logged("running script " + path), 1);
+  EXPECT_EQ(rig.count_logged("Script thread started"), 1);
+}
+
+TEST(ScriptThread, StopDuringALongWaitReturnsAndNothingAfterItRuns) {
+  ScriptRig rig;
+  rig.dir.write("SCRIPT1.TXT", "set_fog(5)\nwait(100000)\nset_fog(9)\n");
+  ASSERT_EQ(start_script(rig.e, "SCRIPT1"), 1);
+  ASSERT_TRUE(eventually([&] { return queued(rig, ScriptWriteKind::fog, 5); }));
+  stop_script(rig.e);  // a stop that waited for the wait would time the test out
+  EXPECT_EQ(rig.e.script_thread, nullptr);
+  EXPECT_EQ(rig.e.script_running.load(), 0);
+  EXPECT_FALSE(queued(rig, ScriptWriteKind::fog, 9));
+  rig.frame();
+  EXPECT_EQ(rig.e.Fog, 5);
+}
+
+TEST(ScriptThread, StopWhileWaitingForAFreeRecordReturns) {
+  ScriptRig rig;
+  rig.dir.write("SCRIPT1.TXT", "startloop(0)\nmove_camera(100,1,0,0,0,0,0)\nendloop\n");
+  ASSERT_EQ(start_script(rig.e, "SCRIPT1"), 1);
+  ASSERT_TRUE(eventually([&] { return rig.active_records() == kEventCount; }));
+  stop_script(rig.e);
+  EXPECT_EQ(rig.e.script_running.load(), 0);
+  rig.frame();  // with the script stopped no event starts
+  EXPECT_EQ(rig.e.camera_pos.x, 0);
+}
+
+TEST(ScriptThread, StartingAScriptStopsTheRunningOne) {
+  ScriptRig rig;
+  rig.dir.write("SCRIPT1.TXT", "set_fog(5)\nwait(100000)\nset_fog(9)\n");
+  rig.dir.write("SCRIPT2.TXT", "set_smooth(1)\nwait(100000)\n");
+  ASSERT_EQ(start_script(rig.e, "SCRIPT1"), 1);
+  ASSERT_TRUE(eventually([&] { return queued(rig, ScriptWriteKind::fog, 5); }));
+  ASSERT_EQ(start_script(rig.e, "SCRIPT2"), 1);
+  ASSERT_TRUE(eventually([&] { return queued(rig, ScriptWriteKind::smooth, 1); }));
+  EXPECT_EQ(rig.e.script_running.load(), 1);
+  stop_script(rig.e);
+  EXPECT_FALSE(queued(rig, ScriptWriteKind::fog, 9));
+}
+
+TEST(ScriptThread, AfterExitAStopOnlyClearsTheEventState) {
+  ScriptRig rig;
+  rig.dir.write("SCRIPT1.TXT", "set_fog(3)\nexit\nset_fog(4)\n");
+  ASSERT_EQ(start_script(rig.e, "SCRIPT1"), 1);
+  // The write comes after the flag was set, so a cleared flag now means the end.
+  ASSERT_TRUE(eventually(
+      [&] { return queued(rig, ScriptWriteKind::fog, 3) && rig.e.script_running.load() == 0; }));
+  rig.e.camera_event.cursor = 7;
+  rig.e.camera_event.frames_left = 4;
+  rig.e.perspective_event.frames_left = 2;
+  rig.e.text_event.frames_left = 2;
+  stop_script(rig.e);
+  EXPECT_EQ(rig.e.camera_event.cursor, 0);
+  EXPECT_EQ(rig.e.camera_event.frames_left, 0);
+  EXPECT_EQ(rig.e.perspective_event.frames_left, 0);
+  EXPECT_EQ(rig.e.text_event.frames_left, 0);
+  EXPECT_FALSE(queued(rig, ScriptWriteKind::fog, 4));
+}
+
+TEST(ScriptThread, AScriptThatVanishedBeforeItsOpenEndsAtOnce) {
+  ScriptRig rig;
+  rig.e.script_path = rig.dir.file("GONE.TXT");
+  run_script(rig.e, 0, std::stop_token{});
+  EXPECT_EQ(rig.count_logged("scene script open failed"), 1);
+  EXPECT_EQ(rig.e.script_running.load(), 0);
+}
+
+TEST(ScriptThread, DestroyingTheEngineStopsItsScript) {
+  test::TempDir dir;
+  dir.write("SCRIPT1.TXT", "wait(100000)\nplay_wav(BELL)\n");
+  dir.write("BELL.WAV", "RIFF");
+  std::atomic<int> sound_lines{0};
+  {
+    Engine e;
+    e.paths.dir_temp = dir.path();
+    e.log.to_callback([&](std::string_view line) { sound_lines += line.rfind("sound", 0) == 0; });
+    ASSERT_EQ(start_script(e, "SCRIPT1"), 1);
+    ASSERT_TRUE(eventually([&] { return e.script_running.load() == 1; }));
+  }
+  EXPECT_EQ(sound_lines.load(), 0);
+}
+
+}  // namespace
+}  // namespace kelvo

@@ -1,0 +1,161 @@
+// A scripted scene on the real script thread while the test's thread draws
+// frames: the motion step, the text overlay's use of the event table and the
+// reads the renderer makes. Meant for a ThreadSanitizer build (KELVO_TSAN),
+// where any field both threads touch without a hand-over is reported.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+#include "script/script_thread.h"
+#include "script_rig.h"
+
+namespace kelvo {
+namespace {
+
+using test::ScriptRig;
+
+// Every command kind; runs round after round until it is stopped.
+constexpr const char* kEveryCommand =
+    "// every command kind\n"
+    "label(top)\n"
+    "set_textparams(10,12,200,100,50,255)\n"
+    "set_renderer(1)\n"
+    "set_randomcolors(1)\n"
+    "set_lighting(1)\n"
+    "set_fog(0)\n"
+    "set_smooth(1)\n"
+    "set_particles(1)\n"
+    "set_feedback(1)\n"
+    "set_constant_frames(0)\n"
+    "draw_text(3,100,200,hello)\n"
+    "play_midi(SONG)\n"
+    "play_wav(BELL)\n"
+    "playnostop_wav(BELL)\n"
+    "move_camera(4,10,0,0,1,2,3)\n"
+    "random_camera(5,10,10,10,5,5,5)\n"
+    "position_camera(3,0,0,-100,0,0,0)\n"
+    "fix_camera(0,0,-50,0,0,0)\n"
+    "change_res(2,1,1)\n"
+    "hide_object(1)\n"
+    "show_object(1)\n"
+    "move_object(1,3,1,0,0,0,0,0)\n"
+    "position_object(2,3,0,0,0,0,10,0)\n"
+    "rotate_object(3,3,0,5,0)\n"
+    "rotate_center(1,2,0,0,5)\n"
+    "startloop(3)\n"
+    "set_constant_object(loopvalue)\n"
+    "hide_object(0)\n"
+    "show_object(0)\n"
+    "move_object(0,2,0,1,0,0,0,0)\n"
+    "endloop\n"
+    "gosub(proc)\n"
+    "flush_object(1)\n"
+    "wait(0.5)\n"
+    "set_randomcolors(0)\n"
+    "set_constant_frames(2)\n"
+    "double_speed(1)\n"
+    "move_camera(6,0,0,10,0,0,0)\n"
+    "flush_events\n"
+    "set_constant_frames(0)\n"
+    "set_double_speed(0)\n"
+    "startloop(2)\n"
+    "draw_text(1,0,0,loop)\n"
+    "endloop\n"
+    "goto(second)\n"
+    "never_here\n"
+    "label(second)\n"
+    "round_done\n"
+    "restart\n"
+    "procedure(proc)\n"
+    "set_lighting(0)\n"
+    "return\n";
+
+// What the renderer reads each frame, folded into one number.
+double read_like_the_renderer(Engine& e) {
+  double sum = e.camera_pos.x + e.camera_pos.y + e.camera_pos.z + e.camera_rot.x + e.camera_rot.y + e.camera_rot.z;
+  sum += e.perspective[0] + e.perspective[1] + e.perspective_switch;
+  sum += e.Fog + e.draw_mode + e.phong + e.light_switch + e.particle_switch + e.keyboard + e.Colors + e.Speed;
+  const TextParameters& t = e.text_parameters;
+  sum += t.width + t.height + t.red + t.green + t.blue + t.alpha;
+  sum += e.text_event.x + e.text_event.y + e.text_event.text[0];
+  for (const Object& o : e.objects) {
+    sum += o.visible + o.centre.x;
+    for (const Vertex& v : o.vertices) sum += v.position.x + v.position.y + (v.vertex_colour & 0xFF);
+    for (const Face& f : o.faces) sum += f.visible + f.alpha + f.red + f.green + f.blue + (f.corner_colours[0] & 0xFF);
+  }
+  for (const ParticleSystem& p : e.particle_systems) sum += p.start_colour[0] + p.end_colour[2];
+  return sum;
+}
+
+struct Scene : ScriptRig {
+  std::atomic<int> rounds{0};
+  std::atomic<int> sounds{0};
+
+  Scene() {
+    add_objects(3);
+    e.particle_systems.resize(2);
+    e.perspective = {800, 600};
+    dir.write("BELL.WAV", "RIFF");
+    dir.write("SONG.MID", "MThd");
+    e.log.to_callback([this](std::string_view line) {
+      rounds += line == test::kUnknown + "round_done";
+      sounds += line.rfind("sound", 0) == 0;
+    });
+  }
+
+  // Draws frames until at least `frames` are drawn and `done` holds (or a
+  // minute has passed); returns the frames drawn.
+  template <typename Done>
+  int draw(int frames, Done done) {
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    int n = 0;
+    double sum = 0;
+    while ((n < frames || !done()) && std::chrono::steady_clock::now() < give_up) {
+      motion_step(e, platform);
+      consume_text_events(e, platform);
+      if (n % 7 == 0) {
+        platform.cursor = {400 + n % 13, 300 - n % 11};
+        mouse_steering(e, platform);
+      }
+      sum += read_like_the_renderer(e);
+      ++n;
+      if (n % 16 == 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    EXPECT_FALSE(std::isnan(sum));
+    return n;
+  }
+};
+
+TEST(TsanScene, EveryCommandKindRunsBesideTheFrameLoopUntilStopped) {
+  Scene scene;
+  scene.dir.write("SCRIPT1.TXT", kEveryCommand);
+  ASSERT_EQ(start_script(scene.e, "SCRIPT1"), 1);
+  const int frames = scene.draw(3000, [&] { return scene.rounds.load() >= 3; });
+  EXPECT_GE(frames, 3000);
+  EXPECT_GE(scene.rounds.load(), 3);
+  EXPECT_GE(scene.sounds.load(), 3 * 4);
+  stop_script(scene.e);
+  EXPECT_EQ(scene.e.script_thread, nullptr);
+  EXPECT_EQ(scene.e.script_running.load(), 0);
+}
+
+TEST(TsanScene, AScriptThatEndsByItselfHandsEverythingBack) {
+  Scene scene;
+  scene.dir.write("SCRIPT1.TXT",
+                  "move_object(1,20,40,0,0,0,0,0)\ndraw_text(10,5,5,bye)\nmove_camera(20,20,0,0,0,0,0)\n"
+                  "set_fog(1)\nexit\nset_fog(0)\n");
+  ASSERT_EQ(start_script(scene.e, "SCRIPT1"), 1);
+  scene.draw(100, [&] { return scene.e.script_running.load() == 0 && scene.e.camera_pos.x == -20; });
+  EXPECT_EQ(scene.e.script_running.load(), 0);
+  EXPECT_FLOAT_EQ(scene.e.camera_pos.x, -20);
+  EXPECT_FLOAT_EQ(scene.e.objects[0].centre.x, 40);
+  for (const EventRecord& r : scene.e.events) EXPECT_EQ(r.frames.load(), 0);
+  stop_script(scene.e);
+  EXPECT_EQ(scene.e.Fog, 1);
+}
+
+}  // namespace
+}  // namespace kelvo
