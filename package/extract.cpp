@@ -86,7 +86,11 @@ ExtractResult extract_package(Engine& e) {
   PakStatus status = pak_unpack_file(p.path_pack, p.path_temp);
   switch (status) {
     case PakStatus::ok: break;
-    case PakStatus::open_failed: return ExtractResult::no_package;
+    case PakStatus::open_failed:
+      // The package was there a moment ago: the stream file could not be
+      // made. Like a missing package, the scene is read from dir_temp as is.
+      debug_log(e.log, "%s: cannot unpack into %s", p.path_pack.c_str(), p.path_temp.c_str());
+      return ExtractResult::no_package;
     case PakStatus::bad_magic:
       debug_log(e.log, "%s: not a package", p.path_pack.c_str());
       return ExtractResult::bad_magic;
