@@ -51,11 +51,14 @@ int face_visible(const Object& o, int i) {
 float light_factor(const Vec3& n, float n_length, const Light& light, int shader) {
   const float length = n_length * light.normal_length;
   if (length == 0.0f) return 0.0f;  // a face or light without area
-  const float c = (n.x * light.normal.x + n.y * light.normal.y + n.z * light.normal.z) / length;
+  float c = (n.x * light.normal.x + n.y * light.normal.y + n.z * light.normal.z) / length;
   if (!(c > 0.0f)) return 0.0f;
   if (shader != 1 && shader != 2) return c;
   // The cone variants: light falls off with the angle itself; variant 2 is
-  // narrower and has its full light off the axis.
+  // narrower, has its full light off the axis and none inside 1 / 1.2. A
+  // cosine above 1 is rounding of a face lit head-on, which variant 1 lights
+  // fully.
+  if (shader == 1 && c > 1.0f) c = 1.0f;
   const float x = shader == 1 ? c : 1.2f * c;
   if (x > 1.0f) return 0.0f;
   const float f = 1.0f - std::fabs(std::acos(x));

@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "render/face_passes.h"
 #include "render/frame_renderer.h"
 #include "render/gl_recorder.h"
 #include "render/render_rig.h"
@@ -254,6 +255,20 @@ TEST(RenderPasses, ObjectUsingEveryPassDrawsThemInOrderWithTheStatesOfEachPass) 
     EXPECT_FLOAT_EQ(shadow.vertices[k].r, 0.0f);
     EXPECT_FLOAT_EQ(shadow.vertices[k].a, 125 / 127.0f);
   }
+}
+
+TEST(RenderPasses, BumpOffsetPointsTowardTheFirstLightAndIsZeroWithoutOne) {
+  Engine e;
+  Vertex v{{0, 0, 0}, 0, {1, 2, 3}};
+  TexOffset none = bump_offset(e, v, 0.5f);
+  EXPECT_FLOAT_EQ(none.s, 0.0f);
+  EXPECT_FLOAT_EQ(none.t, 0.0f);
+  add_light(e, 0).corners[0].eye_position = {4, 6, 3};  // (3, 4, 0) away
+  TexOffset toward = bump_offset(e, v, 0.5f);
+  EXPECT_FLOAT_EQ(toward.s, 0.3f);
+  EXPECT_FLOAT_EQ(toward.t, 0.4f);
+  e.lights[0].corners[0].eye_position = v.eye_position;  // no direction
+  EXPECT_FLOAT_EQ(bump_offset(e, v, 0.5f).s, 0.0f);
 }
 
 TEST(RenderPasses, MainPassBlendsAsTheEarlierPassesLeftIt) {
