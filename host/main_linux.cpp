@@ -20,6 +20,8 @@
 #include "host/player_options.h"
 #include "host/sdl_platform.h"
 #include "host/settings_file.h"
+#include "media/audio.h"
+#include "media/sdl_mixer_audio.h"
 #include "scene/engine_state.h"
 
 namespace {
@@ -116,12 +118,17 @@ bool dispatch(const SDL_Event& event, kelvo::Engine& e, kelvo::SdlPlatform& plat
   return !platform.close_requested();
 }
 
-void run_loop(kelvo::Engine& e, kelvo::SdlPlatform& platform) {
-  // At most one frame per display refresh: no headless display honours the
-  // swap interval, and a frame that draws nothing must not spin a core.
-  const int hz = platform.refresh_rate() > 0 ? platform.refresh_rate() : 60;
+void run_loop(kelvo::Engine& e, kelvo::SdlPlatform& platform, const kelvo::FramePacing& pacing) {
+  // Paced by a timer (one frame per display refresh unless --fps says
+  // otherwise): no headless display honours the swap interval, and a frame
+  // that draws nothing must not spin a core. --fps 0 has no timer: frames
+  // follow each other as fast as they are drawn.
   const Uint64 frequency = SDL_GetPerformanceFrequency();
-  const Uint64 period = frequency / static_cast<Uint64>(hz);
+  Uint64 period = 0;
+  if (pacing.frames_per_second > 0) {
+    const double ticks = static_cast<double>(frequency) / pacing.frames_per_second;
+    period = ticks < 1.0 ? 1 : static_cast<Uint64>(ticks);
+  }
   Uint64 next_frame = SDL_GetPerformanceCounter();
 
   while (!g_stop_signal && !platform.close_requested()) {
@@ -131,7 +138,7 @@ void run_loop(kelvo::Engine& e, kelvo::SdlPlatform& platform) {
     if (!running || g_stop_signal || platform.close_requested()) break;
 
     const Uint64 now = SDL_GetPerformanceCounter();
-    if (now < next_frame) {
+    if (period > 0 && now < next_frame) {
       const Uint64 wait_ms = ((next_frame - now) * 1000 + frequency - 1) / frequency;
       SDL_WaitEventTimeout(nullptr, static_cast<int>(wait_ms));
       continue;
@@ -230,13 +237,23 @@ int main(int argc, char** argv) {
       return 1;
     }
 
+    // Songs and sounds play through SDL_mixer; it opens the audio device on
+    // the first one.
+    kelvo::use_sdl_mixer_audio();
+
     send(e, platform, kelvo::MessageType::create);
     if (e.exit_code >= 0) {
       exit_code = e.exit_code;
     } else {
-      run_loop(e, platform);
+      const kelvo::FramePacing pacing = kelvo::frame_pacing(options, platform.refresh_rate());
+      // The GL context is current here; the platform asked for vsync.
+      if (!pacing.vsync) SDL_GL_SetSwapInterval(0);
+      run_loop(e, platform, pacing);
     }
     send(e, platform, kelvo::MessageType::destroy);
+    // The teardown stopped the song; a sound may still play. The output goes
+    // before SDL shuts down.
+    kelvo::close_audio(e);
     if (g_stop_signal) kelvo::debug_log(e.log, "ended by signal %d", static_cast<int>(g_stop_signal));
     e.log.close();
   }  // the platform goes: the GL context, the window, the work directory

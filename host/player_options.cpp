@@ -51,6 +51,26 @@ bool parse_number(std::string_view text, double& value) {
   return true;
 }
 
+// A frame rate: digits with at most one decimal point, e.g. 30 or 12.5.
+bool parse_frame_rate(std::string_view text, double& value) {
+  bool digit = false, point = false;
+  for (char c : text) {
+    if (c >= '0' && c <= '9') {
+      digit = true;
+    } else if (c == '.' && !point) {
+      point = true;
+    } else {
+      return false;
+    }
+  }
+  return digit && parse_number(text, value);
+}
+
+// Whether an argument after -fps is meant as its number.
+bool numeric_start(std::string_view text) {
+  return !text.empty() && ((text[0] >= '0' && text[0] <= '9') || text[0] == '.');
+}
+
 // A window id as the daemon writes it: hexadecimal with 0x, or decimal.
 bool parse_window_id(std::string_view text, std::uint64_t& id) {
   int base = 10;
@@ -151,17 +171,18 @@ bool parse_player_options(const std::vector<std::string_view>& args, const std::
       if (!takes_no_value()) return false;
       options.root = true;
     } else if (name == "fps") {
+      // The number is optional: a screen-saver daemon passes a bare -fps.
       options.fps = true;
-      double number = 0;
-      if (inline_value) {
-        if (!parse_number(*inline_value, number)) {
-          error = "--fps needs a number, not '" + std::string(*inline_value) + "'";
+      std::optional<std::string_view> text = inline_value;
+      if (!text && i + 1 < args.size() && numeric_start(args[i + 1])) text = args[++i];
+      if (text) {
+        double number = 0;
+        if (!parse_frame_rate(*text, number) || number > kMaxFps) {
+          error = "--fps needs a number of frames per second from 0 to " + std::to_string(static_cast<int>(kMaxFps)) +
+                  " (0: as fast as possible), not '" + std::string(*text) + "'";
           return false;
         }
         options.fps_value = number;
-      } else if (i + 1 < args.size() && parse_number(args[i + 1], number)) {
-        options.fps_value = number;
-        ++i;
       }
     } else if (name == "window-id") {
       if (!value(v)) return false;
@@ -238,7 +259,9 @@ std::string player_usage(std::string_view program) {
          "  --window          play in a normal window of the configured size\n"
          "  --size WxH        play at W x H for this run (the stored setting is kept)\n"
          "  --root            accepted for screen-saver daemons; no effect yet\n"
-         "  --fps [N]         accepted for screen-saver daemons; no effect yet\n"
+         "  --fps N           draw at most N frames per second, 0 to 1000; 0 draws as fast\n"
+         "                    as possible (without vsync); default: one frame per display\n"
+         "                    refresh (60 per second when the display does not say)\n"
          "  --window-id ID    accepted for screen-saver daemons; no effect yet\n"
          "  --render N        draw N frames offscreen (at --size, or the stored size)\n"
          "                    and save them as PNG files; no display is needed\n"
@@ -246,6 +269,20 @@ std::string player_usage(std::string_view program) {
          "  -h, --help        show this help and exit\n"
          "\n"
          "Environment: KELVO_LOG=1 writes the debug log file, KELVO_LOG=- writes it to standard error.\n";
+}
+
+FramePacing frame_pacing(const PlayerOptions& options, int refresh_rate) {
+  FramePacing pacing;
+  if (!options.fps_value) {
+    pacing.frames_per_second = refresh_rate > 0 ? refresh_rate : kDefaultRefreshRate;
+    return pacing;
+  }
+  pacing.frames_per_second = *options.fps_value;
+  if (pacing.frames_per_second <= 0)
+    pacing.vsync = false;
+  else if (refresh_rate > 0 && pacing.frames_per_second > refresh_rate)
+    pacing.vsync = false;
+  return pacing;
 }
 
 bool SizeOverrideStore::open() { return inner_.open(); }

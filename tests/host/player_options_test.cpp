@@ -226,5 +226,88 @@ TEST(PlayerOptions, SizeOverrideAnswersReadsButStoresNothing) {
   EXPECT_EQ(pass_through.read("ResX"), "800");
 }
 
+TEST(PlayerOptions, FpsTakesAFrameRateFromZeroToOneThousand) {
+  for (const auto& [args, expected] : std::vector<std::pair<std::vector<std::string_view>, double>>{
+           {{"--fps", "30"}, 30.0},
+           {{"--fps=0"}, 0.0},
+           {{"--fps", "1000"}, 1000.0},
+           {{"-fps", "0.5"}, 0.5},
+           {{"--fps", "24.", "--window"}, 24.0},
+       }) {
+    Parsed p = parse(args);
+    ASSERT_TRUE(p.ok) << args[0] << " " << args[1] << ": " << p.error;
+    ASSERT_TRUE(p.options.fps_value) << args[1];
+    EXPECT_DOUBLE_EQ(*p.options.fps_value, expected);
+  }
+}
+
+TEST(PlayerOptions, FpsRefusesRatesOutOfRangeOrMalformed) {
+  for (const std::vector<std::string_view>& args : std::vector<std::vector<std::string_view>>{
+           {"--fps", "1001"},
+           {"--fps=5000"},
+           {"--fps", "1000.5"},
+           {"--fps", "30fps"},
+           {"--fps", "1e3"},
+           {"--fps=0x10"},
+           {"--fps", "."},
+           {"--fps", "1.2.3"},
+           {"--fps="},
+           {"--fps=-5"},
+       }) {
+    Parsed p = parse(args);
+    EXPECT_FALSE(p.ok) << args.back();
+    EXPECT_NE(p.error.find("--fps needs a number of frames per second from 0 to 1000"), std::string::npos)
+        << "got: " << p.error;
+  }
+  // A negative number after a bare -fps is no number of it but an option.
+  Parsed p = parse({"--fps", "-5"});
+  EXPECT_FALSE(p.ok);
+  EXPECT_NE(p.error.find("unknown option '-5'"), std::string::npos) << p.error;
+}
+
+TEST(PlayerOptions, FpsPacing) {
+  PlayerOptions options;
+  // Default: one frame per refresh, with vsync; 60 when the display does not say.
+  FramePacing pacing = frame_pacing(options, 75);
+  EXPECT_DOUBLE_EQ(pacing.frames_per_second, 75.0);
+  EXPECT_TRUE(pacing.vsync);
+  pacing = frame_pacing(options, 0);
+  EXPECT_DOUBLE_EQ(pacing.frames_per_second, 60.0);
+  EXPECT_TRUE(pacing.vsync);
+
+  // A bare -fps from a daemon changes nothing.
+  Parsed p = parse({"-fps"});
+  ASSERT_TRUE(p.ok);
+  pacing = frame_pacing(p.options, 75);
+  EXPECT_DOUBLE_EQ(pacing.frames_per_second, 75.0);
+  EXPECT_TRUE(pacing.vsync);
+
+  // A cap below the refresh rate keeps vsync; one above it drops it, since
+  // vsync would hold the rate down to the refresh rate.
+  options.fps_value = 30;
+  pacing = frame_pacing(options, 60);
+  EXPECT_DOUBLE_EQ(pacing.frames_per_second, 30.0);
+  EXPECT_TRUE(pacing.vsync);
+  options.fps_value = 144;
+  pacing = frame_pacing(options, 60);
+  EXPECT_DOUBLE_EQ(pacing.frames_per_second, 144.0);
+  EXPECT_FALSE(pacing.vsync);
+  pacing = frame_pacing(options, 0);
+  EXPECT_TRUE(pacing.vsync);
+
+  // 0: as fast as possible, no timer and no vsync.
+  options.fps_value = 0;
+  pacing = frame_pacing(options, 60);
+  EXPECT_DOUBLE_EQ(pacing.frames_per_second, 0.0);
+  EXPECT_FALSE(pacing.vsync);
+}
+
+TEST(PlayerOptions, FpsUsageSaysWhatItDoes) {
+  const std::string usage = player_usage("kelvo");
+  EXPECT_NE(usage.find("--fps N"), std::string::npos);
+  EXPECT_NE(usage.find("0 draws as fast"), std::string::npos);
+  EXPECT_EQ(usage.find("--fps [N]         accepted"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace kelvo
