@@ -61,6 +61,9 @@ int take_event(Engine& e, Platform& platform, std::int32_t target, std::int32_t&
     if (e.Speed == 1) frames /= 2;
     else if (e.Speed == 2) frames = frames > INT_MAX / 2 ? INT_MAX : frames * 2;
   }
+  // Consumers count down from the length; keep that defined for the most
+  // negative one (a negative length runs a single frame either way).
+  if (frames == INT_MIN) frames = INT_MIN + 1;
   r.frames.store(frames, std::memory_order_relaxed);
   cursor = found;
   return found;

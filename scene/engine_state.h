@@ -291,6 +291,13 @@ struct ScriptThreadDeleter {
   void operator()(ScriptThread* thread) const;
 };
 
+// The sound output of songs and sounds (media/audio.h); destroying it closes
+// the output.
+class AudioDevice;
+struct AudioDeviceDeleter {
+  void operator()(AudioDevice* device) const;
+};
+
 struct Engine {
   // --- host (window thread) ---
   std::int32_t preview = 0;
@@ -370,8 +377,14 @@ struct Engine {
   std::array<Vec3, 4> logo_corners{};
   std::int32_t logo_slot = -1;
 
-  // --- media ---
+  // --- media (written by the calls of media/, which serialise themselves;
+  // engine_init clears the flag before any song) ---
+  // 1 while a song is open: playing, or played to its end and not yet stopped.
   std::int32_t song_playing = 0;
+  // The sound output, opened by the first song or sound that plays; empty
+  // before that. When no output exists it holds the failed attempt, so the
+  // player stays silent without trying again.
+  std::unique_ptr<AudioDevice, AudioDeviceDeleter> audio;
 
   // --- script: shared between the script thread and the window thread ---
   // 1 while a script runs; the frame loop carries out events only then.

@@ -290,6 +290,12 @@ TEST(MotionEvents, OddLengthsEndSafely) {
   rig.event(1, kTargetCamera, INT_MAX - 1, kModeMove);
   rig.frames(1);
   EXPECT_EQ(rig.frames_of(1), INT_MAX);  // doubled as far as it goes
+
+  MotionRig lowest;
+  lowest.event(0, kTargetPerspective, INT_MIN, kModeMove);
+  lowest.frames(1);
+  EXPECT_EQ(lowest.frames_of(0), 0);
+  EXPECT_EQ(lowest.e.perspective_event.frames_left, 0);
 }
 
 TEST(MotionEvents, TargetDifferenceComparesTheNegatedValueWhenAsked) {
