@@ -10,6 +10,9 @@
 //                       nothing else (and, ...ThroughTable, through the
 //                       renderer's table of GL entry points).
 //   BM_WallRatio        both, alternating; "ratio" = our fps / the bare fps.
+//   BM_DemoSceneLoad    the demo's scene load as start-up runs it (scene,
+//                       objects, models, textures uploaded), from the
+//                       unpacked folder; BM_DemoUnpack the package's unpacking.
 //   BM_TransformLight   processor time of the camera transform, lighting and
 //                       visibility of a sphere of 100,000 vertices (no GL),
 //                       with and without a light.
@@ -374,12 +377,12 @@ BENCHMARK(BM_TransformLight)->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);
 
 // ---------------------------------------------------------------- demo --
 
-// The demo: $KELVO_DEMO, else the first that exists of build/data/demo/ and
+// The demo: $KELVO_DEMO, else the first that exists of build/data/demo-files/ and
 // build*/data/kelvo.pak in the source tree.
 std::optional<fs::path> demo_location() {
   if (const char* v = std::getenv("KELVO_DEMO"); v && *v) return fs::path(v);
   const fs::path root = KELVO_SOURCE_DIR;
-  if (fs::is_regular_file(root / "build/data/demo/SCENE1.TXT")) return root / "build/data/demo";
+  if (fs::is_regular_file(root / "build/data/demo-files/SCENE1.TXT")) return root / "build/data/demo-files";
   std::error_code ec;
   for (const auto& entry : fs::directory_iterator(root, ec)) {
     const fs::path pak = entry.path() / "data" / "kelvo.pak";
@@ -410,6 +413,7 @@ struct Demo {
     }
     e.paths.dir_temp = dir;
     set_up_view(e, platform);
+    e.Fog = 1;  // as the player runs it by default
     engine_init(e);
     clear_texture_slots(e);
     load_font_texture(e);
@@ -444,6 +448,63 @@ void BM_DemoFrame(benchmark::State& state) {
   state.SetLabel(where->string());
 }
 BENCHMARK(BM_DemoFrame)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(5.0);
+
+// Start-up's scene steps alone, again and again on one unpacked folder.
+void BM_DemoSceneLoad(benchmark::State& state) {
+  if (!gl_context()) return state.SkipWithError("no OSMesa context");
+  const std::optional<fs::path> where = demo_location();
+  if (!where) return state.SkipWithError("no demo package built");
+  Demo demo(*where);  // unpacks the package once
+  if (!demo.ok) return state.SkipWithError("the demo did not load");
+  stop_script(demo.e);
+  free_textures(demo.e);
+  free_all(demo.e);
+  Engine& e = demo.e;
+  for (auto _ : state) {
+    engine_init(e);
+    clear_texture_slots(e);
+    load_font_texture(e);
+    load_scene(e, "SCENE1");
+    glFinish();
+    state.PauseTiming();
+    if (e.object_count == 0) state.SkipWithError("the demo did not load");
+    free_textures(e);
+    free_all(e);
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_DemoSceneLoad)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
+void BM_DemoUnpackOf(benchmark::State& state, const fs::path& pak) {
+  const fs::path dir = fs::temp_directory_path() / ("kelvo-bench-unpack-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  Engine e;
+  e.paths.path_pack = pak.string();
+  e.paths.dir_temp = dir.string() + "/";
+  e.paths.path_list = e.paths.dir_temp + "files.lst";
+  e.paths.path_temp = e.paths.dir_temp + "Kelvo.tmp";
+  for (auto _ : state) {
+    if (extract_package(e) != ExtractResult::extracted) state.SkipWithError("the package did not unpack");
+    state.PauseTiming();
+    delete_extracted_files(e);
+    state.ResumeTiming();
+  }
+  state.counters["bytes"] = static_cast<double>(fs::file_size(pak));
+  std::error_code ec;
+  fs::remove_all(dir, ec);
+}
+
+void BM_DemoUnpack(benchmark::State& state) {
+  const std::optional<fs::path> where = demo_location();
+  if (!where || fs::is_directory(*where)) {
+    // The package beside the folder the build made.
+    const fs::path pak = fs::path(KELVO_SOURCE_DIR) / "build/data/kelvo.pak";
+    if (!fs::is_regular_file(pak)) return state.SkipWithError("no demo package built");
+    return BM_DemoUnpackOf(state, pak);
+  }
+  BM_DemoUnpackOf(state, *where);
+}
+BENCHMARK(BM_DemoUnpack)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 }  // namespace
 
