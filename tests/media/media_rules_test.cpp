@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <string>
@@ -33,31 +34,15 @@ Record* g_record = nullptr;
 class StandInAudio : public AudioBackend {
  public:
   ~StandInAudio() override { note("close"); }
-  bool open(std::string& error) override {
-    note("open");
-    if (!g_record->open_ok) error = "no device here";
-    return g_record->open_ok;
-  }
+  bool open(std::string& error) override { return answer("open", g_record->open_ok, "no device here", error); }
   bool play_song(const std::string& path, std::string& error) override {
-    note("song " + path);
-    if (!g_record->play_ok) error = "will not play";
-    song_ = g_record->play_ok;
-    return g_record->play_ok;
+    return song_ = answer("song " + path, g_record->play_ok, "will not play", error);
   }
-  void stop_song() override {
-    note("stop song");
-    song_ = false;
-  }
+  void stop_song() override { song_ = (note("stop song"), false); }
   bool play_sound(const std::string& path, bool loop, std::string& error) override {
-    note("sound " + path + (loop ? " loop" : " once"));
-    if (!g_record->play_ok) error = "will not play";
-    sound_ = g_record->play_ok;
-    return g_record->play_ok;
+    return sound_ = answer("sound " + path + (loop ? " loop" : " once"), g_record->play_ok, "will not play", error);
   }
-  void stop_sound() override {
-    note("stop sound");
-    sound_ = false;
-  }
+  void stop_sound() override { sound_ = (note("stop sound"), false); }
   bool song_sounding() const override { return song_; }
   bool sound_sounding() const override { return sound_; }
 
@@ -66,6 +51,11 @@ class StandInAudio : public AudioBackend {
     if (g_record->inside.fetch_add(1) != 0) g_record->overlapped.fetch_add(1);
     g_record->calls.push_back(call);
     g_record->inside.fetch_sub(1);
+  }
+  bool answer(const std::string& call, bool ok, const char* why, std::string& error) {
+    note(call);
+    if (!ok) error = why;
+    return ok;
   }
   bool song_ = false, sound_ = false;
 };
@@ -97,15 +87,9 @@ class MediaRules : public testing::Test {
     set_audio_backend(nullptr);
     g_record = nullptr;
   }
-  bool logged(const std::string& line) const {
-    for (const std::string& l : log)
-      if (l == line) return true;
-    return false;
-  }
+  bool logged(const std::string& line) const { return std::ranges::count(log, line) > 0; }
   bool logged_with(const std::string& prefix) const {
-    for (const std::string& l : log)
-      if (l.rfind(prefix, 0) == 0) return true;
-    return false;
+    return std::ranges::any_of(log, [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
   }
 
   test::TempDir dir;
@@ -116,91 +100,55 @@ class MediaRules : public testing::Test {
 
 using Calls = std::vector<std::string>;
 
-TEST_F(MediaRules, SongStartPlaysAFileOfTheWorkDirectory) {
-  const std::string song = dir.file("SONG.MID");
-  EXPECT_EQ(start_song(*e, song), 1);
-  EXPECT_EQ(e->song_playing, 1);
-  EXPECT_EQ(record.calls, (Calls{"open", "song " + song}));
+TEST_F(MediaRules, SongStartPlaysAFileOfTheWorkDirectoryAndASecondReplacesIt) {
+  const std::string first = dir.file("SONG.MID"), second = dir.file("OTHER.MID");
+  EXPECT_EQ(start_song(*e, first), 1);
   EXPECT_TRUE(logged("MIDI ok"));
   EXPECT_TRUE(audio_activity(*e).song_sounding);
-}
-
-TEST_F(MediaRules, SongPreviewNeverPlaysSongs) {
-  e->preview = 1;
-  EXPECT_EQ(start_song(*e, dir.file("SONG.MID")), 0);
+  ASSERT_EQ(start_song(*e, second), 1);
+  EXPECT_EQ(e->song_playing, 1);
+  stop_song(*e);
   EXPECT_EQ(e->song_playing, 0);
-  EXPECT_EQ(record.created, 0);
-  EXPECT_FALSE(logged("sounds disabled by config"));
-  EXPECT_FALSE(audio_activity(*e).open);
+  EXPECT_FALSE(audio_activity(*e).song_sounding);
+  EXPECT_EQ(record.calls, (Calls{"open", "song " + first, "stop song", "song " + second, "stop song"}));
+  EXPECT_EQ(record.created, 1);
 }
 
-TEST_F(MediaRules, SongSoundsOffPlaysNothingAndSaysSo) {
+TEST_F(MediaRules, SongsThatMayNotPlayOpenNothing) {
+  e->preview = 1;  // the preview never plays songs, and says nothing
+  EXPECT_EQ(start_song(*e, dir.file("SONG.MID")), 0);
+  EXPECT_FALSE(logged("sounds disabled by config"));
+  e->preview = 0;
   e->Sounds = 0;
   EXPECT_EQ(start_song(*e, dir.file("SONG.MID")), 0);
-  EXPECT_EQ(e->song_playing, 0);
-  EXPECT_EQ(record.created, 0);
   EXPECT_TRUE(logged("sounds disabled by config"));
-}
-
-TEST_F(MediaRules, SongMissingFileOpensNothing) {
-  EXPECT_EQ(start_song(*e, dir.file("NONE.MID")), 0);
-  EXPECT_EQ(record.created, 0);
-  EXPECT_TRUE(record.calls.empty());
-}
-
-TEST_F(MediaRules, SongOutsideTheWorkDirectoryIsRefused) {
+  e->Sounds = 1;
   test::TempDir other;
   other.write("SONG.MID", tiny_song());
   ::mkdir((dir.path() + "sub").c_str(), 0700);
   dir.write("sub/SONG.MID", tiny_song());
-  for (const std::string& path :
-       {other.file("SONG.MID"), dir.file("sub/SONG.MID"), dir.file("sub/../SONG.MID"), dir.file("sub\\SONG.MID"),
-        std::string("SONG.MID")}) {
+  for (const std::string& path : {dir.file("NONE.MID"), other.file("SONG.MID"), dir.file("sub/SONG.MID"),
+                                  dir.file("sub/../SONG.MID"), dir.file("sub\\SONG.MID"), std::string("SONG.MID")})
     EXPECT_EQ(start_song(*e, path), 0) << path;
-  }
-  EXPECT_EQ(record.created, 0);
   EXPECT_TRUE(logged_with("MIDI refused: "));
+  e->song_playing = 1;  // as a stale flag would be: a stop only clears it
+  stop_song(*e);
+  EXPECT_EQ(e->song_playing, 0);
+  EXPECT_EQ(record.created, 0);
+  EXPECT_TRUE(record.calls.empty());
 }
 
-TEST_F(MediaRules, SongSecondStartClosesTheFirstBeforeOpeningTheNext) {
-  const std::string first = dir.file("SONG.MID"), second = dir.file("OTHER.MID");
-  ASSERT_EQ(start_song(*e, first), 1);
-  ASSERT_EQ(start_song(*e, second), 1);
-  EXPECT_EQ(e->song_playing, 1);
-  EXPECT_EQ(record.calls, (Calls{"open", "song " + first, "stop song", "song " + second}));
-  EXPECT_EQ(record.created, 1);
-}
-
-TEST_F(MediaRules, SongDamagedFileClosesTheOldSongAndPlaysNothing) {
+TEST_F(MediaRules, SongDamagedOrRefusedClosesTheOldSongAndLeavesTheFlagClear) {
   ASSERT_EQ(start_song(*e, dir.file("SONG.MID")), 1);
   dir.write("BAD.MID", "MThd this is no song");
   EXPECT_EQ(start_song(*e, dir.file("BAD.MID")), 0);
   EXPECT_EQ(e->song_playing, 0);
   EXPECT_EQ(record.calls.back(), "stop song");
   EXPECT_TRUE(logged_with("MIDI " + dir.file("BAD.MID") + " failed: "));
-}
-
-TEST_F(MediaRules, SongTheOutputRefusesLeavesTheFlagClear) {
   record.play_ok = false;
   EXPECT_EQ(start_song(*e, dir.file("SONG.MID")), 0);
   EXPECT_EQ(e->song_playing, 0);
   EXPECT_TRUE(logged("MIDI " + dir.file("SONG.MID") + " failed: will not play"));
-}
-
-TEST_F(MediaRules, SongStopClosesTheSong) {
-  ASSERT_EQ(start_song(*e, dir.file("SONG.MID")), 1);
-  stop_song(*e);
-  EXPECT_EQ(e->song_playing, 0);
-  EXPECT_EQ(record.calls.back(), "stop song");
-  EXPECT_FALSE(audio_activity(*e).song_sounding);
-}
-
-TEST_F(MediaRules, SongStopWithoutASongOnlyClearsTheFlag) {
-  e->song_playing = 1;  // as a stale flag would be
-  stop_song(*e);
-  EXPECT_EQ(e->song_playing, 0);
-  EXPECT_EQ(record.created, 0);
-  EXPECT_TRUE(record.calls.empty());
 }
 
 TEST_F(MediaRules, MediaNoOutputIsLoggedOnceAndNeverRetried) {
@@ -212,58 +160,43 @@ TEST_F(MediaRules, MediaNoOutputIsLoggedOnceAndNeverRetried) {
   stop_song(*e);
   EXPECT_EQ(record.created, 1);
   EXPECT_EQ(record.calls, (Calls{"open", "close"}));
-  int lines = 0;
-  for (const std::string& l : log) lines += l.rfind("audio: no output (no device here)", 0) == 0;
-  EXPECT_EQ(lines, 1);
-  EXPECT_EQ(e->song_playing, 0);
+  EXPECT_EQ(std::ranges::count_if(log, [](const std::string& l) { return l.rfind("audio: no output (no device here)", 0) == 0; }), 1);
   EXPECT_FALSE(audio_activity(*e).open);
-}
 
-TEST_F(MediaRules, MediaWithoutARegisteredOutputStaysSilent) {
-  set_audio_backend(nullptr);
-  EXPECT_EQ(start_song(*e, dir.file("SONG.MID")), 0);
-  EXPECT_EQ(play_sound(*e, dir.file("BELL.WAV"), true), 0);
+  set_audio_backend(nullptr);  // no output in the program at all
+  Engine silent;
+  silent.paths.dir_temp = dir.path();
+  silent.log.to_callback([this](std::string_view line) { log.emplace_back(line); });
+  EXPECT_EQ(start_song(silent, dir.file("SONG.MID")), 0);
+  EXPECT_EQ(play_sound(silent, dir.file("BELL.WAV"), true), 0);
   EXPECT_TRUE(logged("audio: none in this program; playing silently"));
-  EXPECT_EQ(e->song_playing, 0);
 }
 
-TEST_F(MediaRules, SoundPlaysOnceOrLooping) {
+TEST_F(MediaRules, SoundPlaysOnceOrLoopingEvenInThePreviewAndStops) {
   const std::string bell = dir.file("BELL.WAV");
+  stop_sound(*e);  // before any sound: opens nothing
+  EXPECT_EQ(record.created, 0);
+  EXPECT_TRUE(logged("sound stop"));
+  e->preview = 1;
   EXPECT_EQ(play_sound(*e, bell, false), 1);
   EXPECT_EQ(play_sound(*e, bell, true), 1);
-  EXPECT_EQ(record.calls, (Calls{"open", "sound " + bell + " once", "sound " + bell + " loop"}));
   EXPECT_TRUE(logged("sound " + bell));
   EXPECT_TRUE(logged("sound " + bell + " (loop)"));
   EXPECT_TRUE(audio_activity(*e).sound_sounding);
-}
-
-TEST_F(MediaRules, SoundStopBeforeAnySoundOpensNothing) {
   stop_sound(*e);
-  EXPECT_EQ(record.created, 0);
-  EXPECT_TRUE(logged("sound stop"));
-  ASSERT_EQ(play_sound(*e, dir.file("BELL.WAV"), true), 1);
-  stop_sound(*e);
-  EXPECT_EQ(record.calls.back(), "stop sound");
   EXPECT_FALSE(audio_activity(*e).sound_sounding);
+  EXPECT_EQ(record.calls, (Calls{"open", "sound " + bell + " once", "sound " + bell + " loop", "stop sound"}));
 }
 
-TEST_F(MediaRules, SoundSoundsOffPlaysNothing) {
-  e->Sounds = 0;
-  EXPECT_EQ(play_sound(*e, dir.file("BELL.WAV"), false), 0);
-  EXPECT_EQ(record.created, 0);
-  EXPECT_TRUE(log.empty());
-}
-
-TEST_F(MediaRules, SoundPreviewStillPlaysSounds) {
-  e->preview = 1;
-  EXPECT_EQ(play_sound(*e, dir.file("BELL.WAV"), false), 1);
-}
-
-TEST_F(MediaRules, SoundMissingOrOutsideFilesAreNotPlayed) {
+TEST_F(MediaRules, SoundMissingOutsideOrSoundsOffIsNotPlayed) {
   EXPECT_EQ(play_sound(*e, dir.file("NONE.WAV"), false), 0);
   EXPECT_EQ(play_sound(*e, dir.file("../BELL.WAV"), false), 0);
-  EXPECT_EQ(record.created, 0);
   EXPECT_TRUE(logged_with("WAV refused: "));
+  log.clear();
+  e->Sounds = 0;
+  EXPECT_EQ(play_sound(*e, dir.file("BELL.WAV"), false), 0);
+  EXPECT_TRUE(log.empty());
+  EXPECT_EQ(record.created, 0);
 }
 
 TEST_F(MediaRules, MediaCloseAudioEndsEverythingAndTheNextSongReopens) {
@@ -275,29 +208,25 @@ TEST_F(MediaRules, MediaCloseAudioEndsEverythingAndTheNextSongReopens) {
   EXPECT_FALSE(audio_activity(*e).open);
   ASSERT_EQ(start_song(*e, dir.file("SONG.MID")), 1);
   EXPECT_EQ(record.created, 2);
-}
-
-TEST_F(MediaRules, MediaTheEngineClosesItsOutputWhenItGoes) {
-  ASSERT_EQ(play_sound(*e, dir.file("BELL.WAV"), false), 1);
-  e.reset();
+  e.reset();  // the engine closes its output when it goes
   EXPECT_EQ(record.calls.back(), "close");
 }
 
 TEST(MediaPaths, InWorkDirectoryTakesPlainNamesOnly) {
   Engine e;
-  e.paths.dir_temp = "/tmp/w/";
-  EXPECT_TRUE(in_work_directory(e, "/tmp/w/SCENE1.MID"));
-  EXPECT_FALSE(in_work_directory(e, "/tmp/w/"));
-  EXPECT_FALSE(in_work_directory(e, "/tmp/w/a/B.MID"));
-  EXPECT_FALSE(in_work_directory(e, "/tmp/w/a\\B.MID"));
-  EXPECT_FALSE(in_work_directory(e, "/tmp/w/.."));
-  EXPECT_FALSE(in_work_directory(e, "/tmp/wx/B.MID"));
-  EXPECT_FALSE(in_work_directory(e, "/tmp/B.MID"));
-  e.paths.dir_temp = "/tmp/w";  // not a directory path
-  EXPECT_FALSE(in_work_directory(e, "/tmp/w/B.MID"));
-  e.paths.dir_temp.clear();
-  EXPECT_TRUE(in_work_directory(e, "B.MID"));
-  EXPECT_FALSE(in_work_directory(e, "/B.MID"));
+  const struct {
+    const char* dir;
+    const char* path;
+    bool in;
+  } cases[] = {{"/tmp/w/", "/tmp/w/SCENE1.MID", true}, {"/tmp/w/", "/tmp/w/", false},
+               {"/tmp/w/", "/tmp/w/a/B.MID", false},   {"/tmp/w/", "/tmp/w/a\\B.MID", false},
+               {"/tmp/w/", "/tmp/w/..", false},        {"/tmp/w/", "/tmp/wx/B.MID", false},
+               {"/tmp/w/", "/tmp/B.MID", false},       {"/tmp/w", "/tmp/w/B.MID", false},  // not a directory path
+               {"", "B.MID", true},                    {"", "/B.MID", false}};
+  for (const auto& c : cases) {
+    e.paths.dir_temp = c.dir;
+    EXPECT_EQ(in_work_directory(e, c.path), c.in) << c.dir << " " << c.path;
+  }
 }
 
 // The script thread plays songs and sounds while the window thread stops the

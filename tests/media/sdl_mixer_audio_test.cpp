@@ -14,7 +14,7 @@
 #include <functional>
 #include <iterator>
 #include <memory>
-#include <optional>
+#include <utility>
 #include <string>
 #include <thread>
 #include <vector>
@@ -36,27 +36,6 @@ constexpr long kBytesPerSecond = 44100 * 2 * 2;
 // file buffer and the mixer's buffer in flight, with room to spare.
 constexpr long kSlackBytes = 64 * 1024;
 
-// Sets an environment variable for the life of the object.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    ::setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv() {
-    if (old_)
-      ::setenv(name_, old_->c_str(), 1);
-    else
-      ::unsetenv(name_);
-  }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
-
 long file_size(const std::string& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : -1;
@@ -75,8 +54,7 @@ bool wait_for(const std::function<bool()>& done) {
 
 // The output between two byte offsets (end -1: to the end of the file).
 struct Heard {
-  long samples = 0;
-  long nonzero = 0;
+  long samples = 0, nonzero = 0;
   int peak = 0;
   long first = -1, last = -1;  // sample indices of the first and last non-zero sample
   double span_seconds() const { return first < 0 ? 0.0 : static_cast<double>(last - first + 1) / (44100 * 2); }
@@ -84,20 +62,17 @@ struct Heard {
 
 Heard listen(const std::string& path, long from_byte = 0, long to_byte = -1) {
   std::ifstream in(path, std::ios::binary);
-  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const long size = static_cast<long>(bytes.size());
-  const long end = to_byte < 0 ? size : std::min(to_byte, size);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const long end = to_byte < 0 ? static_cast<long>(bytes.size()) : std::min(to_byte, static_cast<long>(bytes.size()));
   Heard h;
-  for (long i = std::max(0L, from_byte) & ~1L; i + 1 < end; i += 2) {
-    const auto s = static_cast<std::int16_t>(static_cast<std::uint8_t>(bytes[static_cast<std::size_t>(i)]) |
-                                             (static_cast<std::uint8_t>(bytes[static_cast<std::size_t>(i) + 1]) << 8));
-    const long index = i / 2;
-    ++h.samples;
+  for (long i = std::max(0L, from_byte) & ~1L; i + 1 < end; i += 2, ++h.samples) {
+    const auto u = [&](long k) { return static_cast<std::uint8_t>(bytes[static_cast<std::size_t>(k)]); };
+    const auto s = static_cast<std::int16_t>(u(i) | (u(i + 1) << 8));
     if (s == 0) continue;
     ++h.nonzero;
     h.peak = std::max(h.peak, std::abs(static_cast<int>(s)));
-    if (h.first < 0) h.first = index;
-    h.last = index;
+    if (h.first < 0) h.first = i / 2;
+    h.last = i / 2;
   }
   return h;
 }
@@ -105,6 +80,10 @@ Heard listen(const std::string& path, long from_byte = 0, long to_byte = -1) {
 class MediaSdl : public testing::Test {
  protected:
   void SetUp() override {
+    for (auto& [name, value] : env) {
+      if (const char* old = std::getenv(name)) saved.emplace_back(name, old);
+      ::setenv(name, value.c_str(), 1);
+    }
     use_sdl_mixer_audio();
     e = std::make_unique<Engine>();
     e->paths.dir_temp = dir.path();
@@ -113,8 +92,9 @@ class MediaSdl : public testing::Test {
   void TearDown() override {
     e.reset();
     set_audio_backend(nullptr);
+    for (auto& [name, value] : env) ::unsetenv(name);
+    for (auto& [name, value] : saved) ::setenv(name, value.c_str(), 1);
   }
-
   void write_song(const std::string& name, const midi::Song& song) { ASSERT_TRUE(song.write(dir.file(name))); }
   void write_sound(const std::string& name, const std::vector<float>& samples) {
     ASSERT_TRUE(wav::write_wav(dir.file(name), wav::to_pcm16(samples), synth::kSoundRate));
@@ -127,12 +107,30 @@ class MediaSdl : public testing::Test {
     ASSERT_TRUE(wait_for([&] { return output_size() >= from + bytes; }));
     close_audio(*e);
   }
+  // Lets what was just started play `seconds`, then `stop`s it: heard
+  // before (at least `filled` of the samples), silence after.
+  void expect_sounding_until_stopped(long seconds, double filled, const std::function<bool()>& sounding,
+                                     const std::function<void()>& stop) {
+    const long started = output_size();
+    ASSERT_TRUE(wait_for([&] { return output_size() >= started + seconds * kBytesPerSecond; }));
+    EXPECT_TRUE(sounding());
+    stop();
+    EXPECT_FALSE(sounding());
+    const long stopped = output_size();
+    run_on_and_close(kBytesPerSecond);
+    const Heard before = listen(output, started + kSlackBytes, stopped), after = listen(output, stopped + kSlackBytes);
+    EXPECT_GT(before.span_seconds(), static_cast<double>(seconds) - 1.0);
+    EXPECT_GT(static_cast<double>(before.nonzero), static_cast<double>(before.samples) * filled);
+    EXPECT_GT(before.peak, 1000);
+    EXPECT_GT(after.samples, 0);
+    EXPECT_EQ(after.nonzero, 0);
+  }
 
   test::TempDir dir;
   std::string output = dir.file("output.raw");
-  ScopedEnv driver{"SDL_AUDIODRIVER", "disk"};
-  ScopedEnv file{"SDL_DISKAUDIOFILE", output};
-  ScopedEnv delay{"SDL_DISKAUDIODELAY", "0"};
+  std::vector<std::pair<const char*, std::string>> env = {
+      {"SDL_AUDIODRIVER", "disk"}, {"SDL_DISKAUDIOFILE", output}, {"SDL_DISKAUDIODELAY", "0"}};
+  std::vector<std::pair<const char*, std::string>> saved;
   std::unique_ptr<Engine> e;
   std::vector<std::string> log;
 };
@@ -157,18 +155,23 @@ midi::Song long_song() {
   return song;
 }
 
-TEST_F(MediaSdl, SongProducesSound) {
-  write_song("SONG.MID", short_song());
-  ASSERT_EQ(start_song(*e, dir.file("SONG.MID")), 1) << testing::PrintToString(log);
-  EXPECT_EQ(e->song_playing, 1);
-  ASSERT_TRUE(wait_for([&] { return !audio_activity(*e).song_sounding; }));
-  // Played to its end, the song stays open.
-  EXPECT_EQ(e->song_playing, 1);
-  close_audio(*e);
-
-  const Heard h = listen(output);
-  EXPECT_GT(h.peak, 1000);
-  EXPECT_GT(h.span_seconds(), 0.5);
+TEST_F(MediaSdl, SongsProduceSoundAndPlayToTheirEnd) {
+  const struct {
+    midi::Song song;
+    int peak;
+    double shortest, longest;
+  } cases[] = {{short_song(), 1000, 0.5, 5.0}, {midi::ambient_song(), 2000, 50.0, 60.0}};
+  for (const auto& c : cases) {
+    write_song("SONG.MID", c.song);
+    ASSERT_EQ(start_song(*e, dir.file("SONG.MID")), 1) << testing::PrintToString(log);
+    ASSERT_TRUE(wait_for([&] { return !audio_activity(*e).song_sounding; }));
+    EXPECT_EQ(e->song_playing, 1);  // played to its end, the song stays open
+    close_audio(*e);
+    const Heard h = listen(output);
+    EXPECT_GT(h.peak, c.peak);
+    EXPECT_GT(h.span_seconds(), c.shortest);
+    EXPECT_LT(h.span_seconds(), c.longest);
+  }
 }
 
 TEST_F(MediaSdl, SoundProducesSoundOnce) {
@@ -176,7 +179,6 @@ TEST_F(MediaSdl, SoundProducesSoundOnce) {
   ASSERT_EQ(play_sound(*e, dir.file("CHIME.WAV"), false), 1) << testing::PrintToString(log);
   ASSERT_TRUE(wait_for([&] { return !audio_activity(*e).sound_sounding; }));
   run_on_and_close(kBytesPerSecond);
-
   const Heard h = listen(output);
   EXPECT_GT(h.peak, 5000);
   // The chime lasts 3 s and rings out at its end: heard once, not twice.
@@ -184,24 +186,15 @@ TEST_F(MediaSdl, SoundProducesSoundOnce) {
   EXPECT_LT(h.span_seconds(), 3.5);
 }
 
-TEST_F(MediaSdl, SoundLoopingRepeatsUntilStopped) {
+TEST_F(MediaSdl, SoundLoopingAndSongsPlayUntilStopped) {
   write_sound("HUM.WAV", synth::hum_loop());
   ASSERT_EQ(play_sound(*e, dir.file("HUM.WAV"), true), 1) << testing::PrintToString(log);
-  const long started = output_size();
-  // Three loops' worth.
-  ASSERT_TRUE(wait_for([&] { return output_size() >= started + 6 * kBytesPerSecond; }));
-  EXPECT_TRUE(audio_activity(*e).sound_sounding);
-  stop_sound(*e);
-  EXPECT_FALSE(audio_activity(*e).sound_sounding);
-  const long stopped = output_size();
-  run_on_and_close(kBytesPerSecond);
-
-  const Heard before = listen(output, started + kSlackBytes, stopped);
-  EXPECT_GT(before.span_seconds(), 5.0);
-  EXPECT_GT(before.nonzero, before.samples * 9 / 10);
-  const Heard after = listen(output, stopped + kSlackBytes);
-  EXPECT_GT(after.samples, 0);
-  EXPECT_EQ(after.nonzero, 0);
+  // Three loops' worth of the hum.
+  expect_sounding_until_stopped(6, 0.9, [&] { return audio_activity(*e).sound_sounding; }, [&] { stop_sound(*e); });
+  write_song("LONG.MID", long_song());
+  ASSERT_EQ(start_song(*e, dir.file("LONG.MID")), 1) << testing::PrintToString(log);
+  expect_sounding_until_stopped(2, 0.5, [&] { return audio_activity(*e).song_sounding; }, [&] { stop_song(*e); });
+  EXPECT_EQ(e->song_playing, 0);
 }
 
 TEST_F(MediaSdl, SoundsOffProducesNothing) {
@@ -216,60 +209,26 @@ TEST_F(MediaSdl, SoundsOffProducesNothing) {
   EXPECT_EQ(output_size(), -1);  // the output never opened
 }
 
-TEST_F(MediaSdl, SongMissingOrDamagedFilesPlayNothing) {
-  const midi::Song good = short_song();
-  std::vector<std::uint8_t> bytes = good.bytes();
-  bytes.resize(bytes.size() - 6);  // the end of the track is cut off
-  dir.write("CUT.MID", std::string(bytes.begin(), bytes.end()));
+TEST_F(MediaSdl, MissingOrDamagedFilesPlayNothing) {
+  std::vector<std::uint8_t> song = short_song().bytes();
+  dir.write("SONG.WAV", std::string(song.begin(), song.end()));  // a song under a sound's name
+  song.resize(song.size() - 6);  // the end of the track is cut off
+  dir.write("CUT.MID", std::string(song.begin(), song.end()));
   dir.write("JUNK.MID", "this is not a song at all, only words");
-
-  EXPECT_EQ(start_song(*e, dir.file("NONE.MID")), 0);
-  EXPECT_EQ(start_song(*e, dir.file("CUT.MID")), 0);
-  EXPECT_EQ(start_song(*e, dir.file("JUNK.MID")), 0);
-  EXPECT_EQ(e->song_playing, 0);
-  EXPECT_FALSE(audio_activity(*e).open);
-  close_audio(*e);
-  EXPECT_EQ(output_size(), -1);
-}
-
-TEST_F(MediaSdl, SoundMissingOrDamagedFilesPlayNothing) {
   const std::vector<std::uint8_t> wav = wav::wav_bytes(wav::to_pcm16(synth::chime()), synth::kSoundRate);
   dir.write("CUT.WAV", std::string(wav.begin(), wav.begin() + 30));  // inside the format chunk
   dir.write("JUNK.WAV", "RIFF but then nothing that a sound would hold");
-  const std::vector<std::uint8_t> song = short_song().bytes();
-  dir.write("SONG.WAV", std::string(song.begin(), song.end()));  // a song under a sound's name
 
+  for (const char* name : {"NONE.MID", "CUT.MID", "JUNK.MID"}) EXPECT_EQ(start_song(*e, dir.file(name)), 0) << name;
   EXPECT_EQ(play_sound(*e, dir.file("NONE.WAV"), false), 0);
+  EXPECT_EQ(e->song_playing, 0);
   EXPECT_FALSE(audio_activity(*e).open);
-  EXPECT_EQ(play_sound(*e, dir.file("CUT.WAV"), false), 0);
-  EXPECT_EQ(play_sound(*e, dir.file("JUNK.WAV"), true), 0);
-  EXPECT_EQ(play_sound(*e, dir.file("SONG.WAV"), false), 0);
+  for (const char* name : {"CUT.WAV", "JUNK.WAV", "SONG.WAV"}) EXPECT_EQ(play_sound(*e, dir.file(name), true), 0) << name;
   EXPECT_FALSE(audio_activity(*e).sound_sounding);
   run_on_and_close(kBytesPerSecond);
-
   const Heard h = listen(output);
   EXPECT_GT(h.samples, 0);
   EXPECT_EQ(h.nonzero, 0);
-}
-
-TEST_F(MediaSdl, SongStopStops) {
-  write_song("LONG.MID", long_song());
-  ASSERT_EQ(start_song(*e, dir.file("LONG.MID")), 1) << testing::PrintToString(log);
-  const long started = output_size();
-  ASSERT_TRUE(wait_for([&] { return output_size() >= started + 2 * kBytesPerSecond; }));
-  EXPECT_TRUE(audio_activity(*e).song_sounding);
-  stop_song(*e);
-  EXPECT_EQ(e->song_playing, 0);
-  EXPECT_FALSE(audio_activity(*e).song_sounding);
-  const long stopped = output_size();
-  run_on_and_close(kBytesPerSecond);
-
-  const Heard before = listen(output, started + kSlackBytes, stopped);
-  EXPECT_GT(before.peak, 1000);
-  EXPECT_GT(before.span_seconds(), 1.0);
-  const Heard after = listen(output, stopped + kSlackBytes);
-  EXPECT_GT(after.samples, 0);
-  EXPECT_EQ(after.nonzero, 0);
 }
 
 TEST_F(MediaSdl, SongANewSongReplacesTheOldOne) {
@@ -277,30 +236,16 @@ TEST_F(MediaSdl, SongANewSongReplacesTheOldOne) {
   write_song("SONG.MID", short_song());
   ASSERT_EQ(start_song(*e, dir.file("LONG.MID")), 1);
   ASSERT_EQ(start_song(*e, dir.file("SONG.MID")), 1);
-  EXPECT_EQ(e->song_playing, 1);
   // The short song ends by itself: nothing of the long one is left.
   ASSERT_TRUE(wait_for([&] { return !audio_activity(*e).song_sounding; }));
   const long ended = output_size();
   run_on_and_close(kBytesPerSecond);
   // The short song's piano rings out a little after its last event.
-  const Heard after = listen(output, ended + 3 * kBytesPerSecond / 2);
-  EXPECT_EQ(after.nonzero, 0);
-}
-
-TEST_F(MediaSdl, SongTheDemoSongPlaysToItsEnd) {
-  write_song("SCENE1.MID", midi::ambient_song());
-  ASSERT_EQ(start_song(*e, dir.file("SCENE1.MID")), 1) << testing::PrintToString(log);
-  ASSERT_TRUE(wait_for([&] { return !audio_activity(*e).song_sounding; }));
-  close_audio(*e);
-
-  const Heard h = listen(output);
-  EXPECT_GT(h.peak, 2000);
-  EXPECT_GT(h.span_seconds(), 50.0);
-  EXPECT_LT(h.span_seconds(), 60.0);
+  EXPECT_EQ(listen(output, ended + 3 * kBytesPerSecond / 2).nonzero, 0);
 }
 
 TEST_F(MediaSdl, MediaWithoutADeviceRunsSilently) {
-  ScopedEnv nowhere{"SDL_AUDIODRIVER", "no-such-driver"};
+  ::setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
   write_song("SONG.MID", short_song());
   write_sound("CHIME.WAV", synth::chime());
   EXPECT_EQ(start_song(*e, dir.file("SONG.MID")), 0);
@@ -308,11 +253,9 @@ TEST_F(MediaSdl, MediaWithoutADeviceRunsSilently) {
   EXPECT_EQ(start_song(*e, dir.file("SONG.MID")), 0);
   stop_sound(*e);
   stop_song(*e);
-  EXPECT_EQ(e->song_playing, 0);
   EXPECT_FALSE(audio_activity(*e).open);
-  int lines = 0;
-  for (const std::string& l : log) lines += l.rfind("audio: no output (", 0) == 0;
-  EXPECT_EQ(lines, 1) << testing::PrintToString(log);
+  EXPECT_EQ(std::ranges::count_if(log, [](const std::string& l) { return l.rfind("audio: no output (", 0) == 0; }), 1)
+      << testing::PrintToString(log);
 }
 
 TEST_F(MediaSdl, MediaTwoEnginesShareTheMixer) {
@@ -332,17 +275,6 @@ TEST_F(MediaSdl, MediaTwoEnginesShareTheMixer) {
   close_audio(*e);
   const Heard h = listen(output, closed + kSlackBytes, heard_to);
   EXPECT_GT(h.nonzero, h.samples * 9 / 10);
-}
-
-TEST(MediaSoundfont, TheSystemSoundfontIsAGeneralMidiSetOnThisMachine) {
-  const std::string font = system_soundfont();
-  ASSERT_FALSE(font.empty());
-  std::ifstream in(font, std::ios::binary);
-  char head[12] = {};
-  in.read(head, sizeof head);
-  EXPECT_EQ(std::string(head, 4), "RIFF");
-  const std::string kind(head + 8, 4);
-  EXPECT_TRUE(kind == "sfbk") << kind;
 }
 
 }  // namespace

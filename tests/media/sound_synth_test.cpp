@@ -24,15 +24,11 @@ float peak(const std::vector<float>& s) {
   return p;
 }
 
-std::uint32_t le32(const std::string& b, std::size_t at) {
-  return static_cast<std::uint32_t>(static_cast<unsigned char>(b[at])) |
-         static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 1])) << 8 |
-         static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 2])) << 16 |
-         static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 3])) << 24;
-}
-std::uint32_t le16(const std::string& b, std::size_t at) {
-  return static_cast<std::uint32_t>(static_cast<unsigned char>(b[at])) |
-         static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 1])) << 8;
+// The little-endian number of `width` bytes at `at`.
+std::uint32_t le(const std::string& b, std::size_t at, std::size_t width) {
+  std::uint32_t v = 0;
+  for (std::size_t i = width; i-- > 0;) v = (v << 8) | static_cast<unsigned char>(b[at + i]);
+  return v;
 }
 
 TEST(MediaWavWriter, WritesA16BitPcmFile) {
@@ -40,21 +36,12 @@ TEST(MediaWavWriter, WritesA16BitPcmFile) {
   ASSERT_TRUE(wav::write_wav(dir.file("A.WAV"), {0, 1000, -1000, 32767, -32768}, 22050));
   const std::string b = dir.read("A.WAV");
   ASSERT_EQ(b.size(), 44u + 10u);
-  EXPECT_EQ(b.substr(0, 4), "RIFF");
-  EXPECT_EQ(le32(b, 4), 36u + 10u);
-  EXPECT_EQ(b.substr(8, 8), "WAVEfmt ");
-  EXPECT_EQ(le32(b, 16), 16u);
-  EXPECT_EQ(le16(b, 20), 1u);       // PCM
-  EXPECT_EQ(le16(b, 22), 1u);       // mono
-  EXPECT_EQ(le32(b, 24), 22050u);
-  EXPECT_EQ(le32(b, 28), 44100u);   // bytes per second
-  EXPECT_EQ(le16(b, 32), 2u);
-  EXPECT_EQ(le16(b, 34), 16u);
-  EXPECT_EQ(b.substr(36, 4), "data");
-  EXPECT_EQ(le32(b, 40), 10u);
-  EXPECT_EQ(le16(b, 46), 1000u);
-  EXPECT_EQ(le16(b, 48), 0x10000u - 1000u);
-  EXPECT_EQ(le16(b, 52), 0x8000u);
+  EXPECT_EQ(b.substr(0, 4) + b.substr(8, 8) + b.substr(36, 4), "RIFFWAVEfmt data");
+  // Sizes, PCM, mono, rate, bytes per second, block, bits, data size, samples.
+  const std::uint32_t want[][3] = {{4, 4, 46},     {16, 4, 16},    {20, 2, 1},  {22, 2, 1},
+                                   {24, 4, 22050}, {28, 4, 44100}, {32, 2, 2},  {34, 2, 16},
+                                   {40, 4, 10},    {46, 2, 1000},  {48, 2, 0x10000 - 1000}, {52, 2, 0x8000}};
+  for (const auto& w : want) EXPECT_EQ(le(b, w[0], w[1]), w[2]) << "at " << w[0];
   EXPECT_FALSE(wav::write_wav(dir.file("B.WAV"), {1, 2, 3}, 22050, 2));  // half a frame
   EXPECT_FALSE(wav::write_wav(dir.file("no/dir/C.WAV"), {1}, 22050));
 }
@@ -64,31 +51,24 @@ TEST(MediaWavWriter, ConvertsWithRoundingAndClipping) {
             (std::vector<std::int16_t>{0, 32767, -32767, 32767, -32767, 16384, 0}));
 }
 
-TEST(MediaSynth, WhooshSwellsAndFades) {
+TEST(MediaSynth, WhooshSwellsAndFadesSweepingUpAndDown) {
   const std::vector<float> s = synth::whoosh();
-  const std::size_t n = s.size();
+  const std::size_t n = s.size(), tenth = n / 10, fifth = n / 5;
   EXPECT_EQ(n, static_cast<std::size_t>(1.6 * synth::kSoundRate));
   EXPECT_NEAR(peak(s), 0.7f, 1e-4);
-  const std::size_t tenth = n / 10;
   const double middle = rms(s, 4 * tenth, 6 * tenth);
   EXPECT_GT(middle, 0.1);
   EXPECT_LT(rms(s, 0, tenth / 4), middle * 0.05);
   EXPECT_LT(rms(s, n - tenth / 4, n), middle * 0.05);
   EXPECT_EQ(s, synth::whoosh());  // the same every time
-}
-
-TEST(MediaSynth, WhooshSweepsUpAndDown) {
   // More sign changes (higher pitch) in the middle than at the edges.
-  const std::vector<float> s = synth::whoosh();
   auto crossings = [&](std::size_t from, std::size_t to) {
     int c = 0;
     for (std::size_t i = from + 1; i < to; ++i) c += (s[i - 1] < 0) != (s[i] < 0);
     return c;
   };
-  const std::size_t fifth = s.size() / 5;
-  const int middle = crossings(2 * fifth, 3 * fifth);
-  EXPECT_GT(middle, 2 * crossings(0, fifth));
-  EXPECT_GT(middle, 2 * crossings(4 * fifth, 5 * fifth));
+  EXPECT_GT(crossings(2 * fifth, 3 * fifth), 2 * crossings(0, fifth));
+  EXPECT_GT(crossings(2 * fifth, 3 * fifth), 2 * crossings(4 * fifth, 5 * fifth));
 }
 
 TEST(MediaSynth, ChimeStrikesAndRingsOut) {

@@ -3,45 +3,41 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
+#include "media/sdl_mixer_audio.h"
 #include "support/recording_platform.h"
 
 namespace kelvo {
 namespace {
 
-TEST(MediaSoundfont, ThePreferredFileComesFirst) {
-  test::TempDir dir;
-  dir.write("Small.sf2", "RIFF");
-  dir.write("preferred.sf2", "RIFF");
-  EXPECT_EQ(choose_soundfont(dir.file("preferred.sf2"), dir.path(), ""), dir.file("preferred.sf2"));
-}
-
-TEST(MediaSoundfont, ThenTheFirstSetInTheDirectoryWithTheDefaultLinkLast) {
-  test::TempDir dir;
-  dir.write("default-GM.sf2", "RIFF");
-  dir.write("Zeta.sf2", "RIFF");
-  dir.write("Beta.SF2", "RIFF");
+// The preferred file, then the first set in the directory (by name, any
+// case) with the default link last, then the fallback, then nothing.
+TEST(MediaSoundfont, ChoosesPreferredThenDirectoryThenFallback) {
+  test::TempDir dir, only_default, empty, fallback;
+  for (const char* name : {"default-GM.sf2", "Zeta.sf2", "Beta.SF2", "preferred.sf2"}) dir.write(name, "RIFF");
   dir.write("Alpha.txt", "words");
-  test::TempDir fallback;
-  fallback.write("default-GM.sf3", "RIFF");
-  EXPECT_EQ(choose_soundfont(dir.file("missing.sf2"), dir.path(), fallback.file("default-GM.sf3")),
-            dir.file("Beta.SF2"));
-
-  test::TempDir only_default;
   only_default.write("default-GM.sf2", "RIFF");
-  EXPECT_EQ(choose_soundfont("", only_default.path(), fallback.file("default-GM.sf3")),
-            only_default.file("default-GM.sf2"));
-}
-
-TEST(MediaSoundfont, ThenTheFallbackThenNothing) {
-  test::TempDir empty;
-  test::TempDir fallback;
   fallback.write("default-GM.sf3", "RIFF");
-  EXPECT_EQ(choose_soundfont("", empty.path(), fallback.file("default-GM.sf3")), fallback.file("default-GM.sf3"));
-  EXPECT_EQ(choose_soundfont("", empty.path() + "none/", fallback.file("default-GM.sf3")),
-            fallback.file("default-GM.sf3"));
+  const std::string fb = fallback.file("default-GM.sf3");
+  EXPECT_EQ(choose_soundfont(dir.file("preferred.sf2"), dir.path(), fb), dir.file("preferred.sf2"));
+  EXPECT_EQ(choose_soundfont(dir.file("missing.sf2"), dir.path(), fb), dir.file("Beta.SF2"));
+  EXPECT_EQ(choose_soundfont("", only_default.path(), fb), only_default.file("default-GM.sf2"));
+  EXPECT_EQ(choose_soundfont("", empty.path(), fb), fb);
+  EXPECT_EQ(choose_soundfont("", empty.path() + "none/", fb), fb);
   EXPECT_EQ(choose_soundfont(empty.file("a.sf2"), empty.path(), empty.file("b.sf3")), "");
   // A directory named like a soundfont is no soundfont.
   EXPECT_EQ(choose_soundfont(empty.path(), empty.path(), empty.path()), "");
+}
+
+TEST(MediaSoundfont, TheSystemSoundfontIsAGeneralMidiSetOnThisMachine) {
+  const std::string font = system_soundfont();
+  ASSERT_FALSE(font.empty());
+  std::ifstream in(font, std::ios::binary);
+  char head[12] = {};
+  in.read(head, sizeof head);
+  EXPECT_EQ(std::string(head, 4), "RIFF");
+  EXPECT_EQ(std::string(head + 8, 4), "sfbk");
 }
 
 }  // namespace

@@ -37,49 +37,40 @@ TEST(ObjectTransform, BoundsHoldTheExtremesAndTheirMidpoint) {
   expect_near(none.centre, {1, 2, 3}, 0);
 }
 
-TEST(ObjectTransform, TranslateMovesVerticesCentreAndBox) {
-  Object o = object_with({{0, 0, 0}, {10, 20, 30}});
-  compute_bounds(o);
-  translate_object(o, 10, 0, 0);
-  translate_object(o, 10, 0, 0);
-  translate_object(o, 0, -1, 2);
-  EXPECT_EQ(o.bbox, (std::array<float, 6>{20, 30, -1, 19, 2, 32}));
-  expect_near(o.centre, {25, 9, 17}, 0);
-  expect_near(o.vertices[1].position, {30, 19, 32}, 0);
-}
-
 TEST(ObjectTransform, RotationTurnsAboutYThenZThenX) {
-  // Each axis alone, by 90 degrees.
-  expect_near(rotate_point({1, 0, 0}, 0, 90, 0), {0, 0, 1});
-  expect_near(rotate_point({0, 0, 1}, 0, 90, 0), {-1, 0, 0});
-  expect_near(rotate_point({1, 0, 0}, 0, 0, 90), {0, -1, 0});
-  expect_near(rotate_point({0, 1, 0}, 0, 0, 90), {1, 0, 0});
-  expect_near(rotate_point({0, 1, 0}, 90, 0, 0), {0, 0, -1});
-  expect_near(rotate_point({0, 0, 1}, 90, 0, 0), {0, 1, 0});
-  // The order: Y before X (X first would leave (1, 0, 0) on the X axis and
-  // give (0, 0, 1)), Y before Z, Z before X.
-  expect_near(rotate_point({1, 0, 0}, 90, 90, 0), {0, 1, 0});
-  expect_near(rotate_point({1, 0, 0}, 0, 90, 90), {0, 0, 1});
-  expect_near(rotate_point({1, 0, 0}, 90, 0, 90), {0, 0, 1});
-  // A general turn keeps the length.
-  Vec3 p = rotate_point({3, 4, 12}, 17, -31, 123);
+  // Each axis alone by 90 degrees, then the order: Y before X (X first would
+  // leave (1, 0, 0) on the X axis and give (0, 0, 1)), Y before Z, Z before X.
+  const struct {
+    Vec3 p, angles, want;
+  } cases[] = {{{1, 0, 0}, {0, 90, 0}, {0, 0, 1}},  {{0, 0, 1}, {0, 90, 0}, {-1, 0, 0}},
+               {{1, 0, 0}, {0, 0, 90}, {0, -1, 0}}, {{0, 1, 0}, {0, 0, 90}, {1, 0, 0}},
+               {{0, 1, 0}, {90, 0, 0}, {0, 0, -1}}, {{0, 0, 1}, {90, 0, 0}, {0, 1, 0}},
+               {{1, 0, 0}, {90, 90, 0}, {0, 1, 0}}, {{1, 0, 0}, {0, 90, 90}, {0, 0, 1}},
+               {{1, 0, 0}, {90, 0, 90}, {0, 0, 1}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.angles.x << " " << c.angles.y << " " << c.angles.z);
+    expect_near(rotate_point(c.p, c.angles.x, c.angles.y, c.angles.z), c.want);
+  }
+  const Vec3 p = rotate_point({3, 4, 12}, 17, -31, 123);  // a general turn keeps the length
   EXPECT_NEAR(p.x * p.x + p.y * p.y + p.z * p.z, 169.0f, 1e-3f);
 }
 
-TEST(ObjectTransform, RotateAboutOriginMovesTheBoxWithTheCentre) {
+TEST(ObjectTransform, TranslateAndRotateAboutTheOriginMoveTheBoxWithTheCentre) {
   Object o = object_with({{90, -5, -10}, {110, 5, 10}});
   compute_bounds(o);
+  translate_object(o, 10, 0, 0);
+  translate_object(o, 0, -1, 2);
+  EXPECT_EQ(o.bbox, (std::array<float, 6>{100, 120, -6, 4, -8, 12}));
+  expect_near(o.centre, {110, -1, 2}, 0);
+  expect_near(o.vertices[1].position, {120, 4, 12}, 0);
+  translate_object(o, -10, 1, -2);
   expect_near(o.centre, {100, 0, 0}, 0);
   rotate_object(o, 0, 90, 0);
   expect_near(o.centre, {0, 0, 100});
-  // The box moved by (-100, 0, 100) and kept its size.
-  EXPECT_NEAR(o.bbox[0], -10, 1e-3f);
-  EXPECT_NEAR(o.bbox[1], 10, 1e-3f);
-  EXPECT_NEAR(o.bbox[2], -5, 1e-3f);
-  EXPECT_NEAR(o.bbox[3], 5, 1e-3f);
-  EXPECT_NEAR(o.bbox[4], 90, 1e-3f);
-  EXPECT_NEAR(o.bbox[5], 110, 1e-3f);
-  // The vertices turned about the origin: (90, -5, -10) -> (10, -5, 90).
+  // The box moved by (-100, 0, 100) and kept its size; the vertices turned
+  // about the origin: (90, -5, -10) -> (10, -5, 90).
+  const std::array<float, 6> box{-10, 10, -5, 5, 90, 110};
+  for (std::size_t i = 0; i < 6; ++i) EXPECT_NEAR(o.bbox[i], box[i], 1e-3f) << i;
   expect_near(o.vertices[0].position, {10, -5, 90});
 }
 

@@ -30,23 +30,16 @@ TEST(ObjectFile, KeysSetTheObjectsOptions) {
                    "TYPE=7 WHATEVER=1\n"),
             1);
   const Object& o = d.object();
-  EXPECT_EQ(o.autolighted, 1);
-  EXPECT_EQ(o.flare_dim, 30);
-  EXPECT_EQ(o.fixed, 3);
   EXPECT_EQ(o.shadow_cast, 0.5f);
-  EXPECT_EQ(o.ghoul_test, 1);
-  EXPECT_EQ(o.solidity, 0);
+  EXPECT_EQ(o.ghoul_test, 1);  // from GHOUL_MODE
   EXPECT_EQ(o.front_face, 2u);
-  EXPECT_EQ(o.tex_env, 128.0f);
   EXPECT_GE(o.tex_evmap, 0);
   EXPECT_GE(o.bump_tex[0], 0);
   EXPECT_EQ(o.bump_tex[1], -1);  // B2.3DF is missing
   EXPECT_EQ(o.bump_level, 0.0f);  // a bump map without its second texture clears the level
   EXPECT_EQ(o.tex_shift[0], 3.0f);  // doubled with Speed 1
   EXPECT_EQ(o.tex_speed, 1);        // 3 / 2
-  EXPECT_EQ(o.object_bilinear, 0);
   EXPECT_EQ(o.accept_random, 0);
-  EXPECT_EQ(o.vertex_count, 0);
   EXPECT_TRUE(d.problem_contains("obj:1: texture B2.3DF is missing or unreadable"));
   EXPECT_TRUE(d.problem_contains("obj:1: warning: unknown key WHATEVER"));
 

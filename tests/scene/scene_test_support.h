@@ -2,6 +2,7 @@
 // GL context (textures are uploaded), with the log captured.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -36,16 +37,11 @@ struct SceneDir {
     write("SCENE1.TXT", scene);
     load_scene(e, "SCENE1");
   }
-  bool logged(const std::string& line) const {
-    for (const std::string& l : log)
-      if (l == line) return true;
-    return false;
-  }
+  bool logged(const std::string& line) const { return log_index(line) >= 0; }
   // Index of the first log line equal to `line`, or -1.
   int log_index(const std::string& line) const {
-    for (std::size_t i = 0; i < log.size(); ++i)
-      if (log[i] == line) return static_cast<int>(i);
-    return -1;
+    const auto it = std::ranges::find(log, line);
+    return it == log.end() ? -1 : static_cast<int>(it - log.begin());
   }
   bool problem_contains(const std::string& part) const {
     for (const Problem& p : e.problems)

@@ -4,6 +4,7 @@
 #include <cfloat>
 #include <climits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "script/script_reader.h"
@@ -33,6 +34,7 @@ TEST(ScriptReader, EveryLineLosesItsLastCharacter) {
   EXPECT_EQ(lines_of("a(1)\nwait(2)"), (std::vector<std::string>{"a(1)", "wait(2"}));
   EXPECT_EQ(lines_of("x(1)\r\n\n"), (std::vector<std::string>{"x(1)\r", ""}));
   EXPECT_TRUE(lines_of("").empty());
+  EXPECT_EQ(lines_of(std::string("ab\0cd\n\0\nz\n", 10)), (std::vector<std::string>{"a", "", "z"}));  // a zero byte ends the line
 }
 
 TEST(ScriptReader, LongLinesComeOutInPiecesOf254Characters) {
@@ -42,10 +44,6 @@ TEST(ScriptReader, LongLinesComeOutInPiecesOf254Characters) {
   EXPECT_EQ(lines[0], std::string(253, 'a'));       // 254 read, the last one cut
   EXPECT_EQ(lines[1], std::string(46, 'a'));        // the other 46 and the line feed
   EXPECT_EQ(lines[2], "b");
-}
-
-TEST(ScriptReader, AZeroByteEndsTheLine) {
-  EXPECT_EQ(lines_of(std::string("ab\0cd\n\0\nz\n", 10)), (std::vector<std::string>{"a", "", "z"}));
 }
 
 TEST(ScriptReader, TellAndSeekReturnToALine) {
@@ -76,29 +74,13 @@ TEST(ScriptReader, TokensSplitAtTheDelimitersOnly) {
   EXPECT_TRUE(tokens_of("").empty());
 }
 
-TEST(ScriptReader, NumbersAreReadLikeDecimalText) {
-  EXPECT_EQ(script_number(" 12.5abc"), 12.5);
-  EXPECT_EQ(script_number("\t7"), 7);
-  EXPECT_EQ(script_number("-3"), -3);
-  EXPECT_EQ(script_number("+2"), 2);
-  EXPECT_EQ(script_number(".5"), 0.5);
-  EXPECT_EQ(script_number("5."), 5);
-  EXPECT_EQ(script_number("1e3"), 1000);
-  EXPECT_EQ(script_number("2e"), 2);
-  EXPECT_EQ(script_number("loopvalue"), 0);
-  EXPECT_EQ(script_number(""), 0);
-  EXPECT_EQ(script_number("-"), 0);
-  EXPECT_EQ(script_number("."), 0);
+TEST(ScriptReader, NumbersAreReadLikeDecimalTextAndConvertedSaturating) {
   // Only decimal text counts, and nothing is infinite.
-  EXPECT_EQ(script_number("inf"), 0);
-  EXPECT_EQ(script_number("nan"), 0);
-  EXPECT_EQ(script_number("0x10"), 0);
-  EXPECT_EQ(script_number("1e999"), DBL_MAX);
-  EXPECT_EQ(script_number("-1e999"), -DBL_MAX);
-  EXPECT_EQ(script_number("1e-999"), 0);
-}
-
-TEST(ScriptReader, ConversionsTruncateAndSaturate) {
+  const std::pair<const char*, double> numbers[] = {
+      {" 12.5abc", 12.5}, {"\t7", 7}, {"-3", -3}, {"+2", 2}, {".5", 0.5}, {"5.", 5}, {"1e3", 1000}, {"2e", 2},
+      {"loopvalue", 0}, {"", 0}, {"-", 0}, {".", 0}, {"inf", 0}, {"nan", 0}, {"0x10", 0}, {"1e999", DBL_MAX},
+      {"-1e999", -DBL_MAX}, {"1e-999", 0}};
+  for (const auto& [text, value] : numbers) EXPECT_EQ(script_number(text), value) << text;
   EXPECT_EQ(script_int(2.9), 2);
   EXPECT_EQ(script_int(-2.9), -2);
   EXPECT_EQ(script_int(1e20), INT_MAX);

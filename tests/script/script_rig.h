@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -27,16 +29,16 @@ class CursorPlatform : public RecordingPlatform {
   void set_cursor_pos(int x, int y) override { cursor = {x, y}; }
 };
 
-// A cube of side 20 around `centre` with six quads, colour (alpha, r, g, b).
+// A cube of side 20 around `centre` with six quads; face colour (alpha, r, g,
+// b) = shade, shade + 1, shade + 2, shade + 3; corner colours 0x05060708.
 inline Object cube(Vec3 centre, std::int32_t index, std::uint8_t shade = 60) {
   Object o;
-  for (int i = 0; i < 8; ++i) {
-    Vec3 p{centre.x + ((i & 1) ? 10.0f : -10.0f), centre.y + ((i & 2) ? 10.0f : -10.0f),
-           centre.z + ((i & 4) ? 10.0f : -10.0f)};
-    o.vertices.push_back({p, 0x01020304u, {}});
-  }
-  const int quads[6][4] = {{0, 1, 3, 2}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 3, 7, 6}, {0, 2, 6, 4}, {1, 3, 7, 5}};
-  for (const auto& q : quads) {
+  for (int i = 0; i < 8; ++i)
+    o.vertices.push_back({{centre.x + ((i & 1) ? 10.0f : -10.0f), centre.y + ((i & 2) ? 10.0f : -10.0f),
+                           centre.z + ((i & 4) ? 10.0f : -10.0f)},
+                          0x01020304u, {}});
+  for (const auto& q : {std::array<std::int32_t, 4>{0, 1, 3, 2}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 3, 7, 6},
+                        {0, 2, 6, 4}, {1, 3, 7, 5}}) {
     Face f;
     f.corners = {q[0], q[1], q[2], q[3]};
     f.corner_count = 4;
@@ -86,8 +88,8 @@ struct ScriptRig {
   Engine e;
   CursorPlatform platform;
   std::unique_ptr<ScriptInterpreter> script;
-  std::vector<std::int64_t> sleeps;   // every wait the script asked for, in ms
-  std::vector<std::string> texts;     // the text shown in each frame
+  std::vector<std::int64_t> sleeps;  // every wait the script asked for, in ms
+  std::vector<std::string> texts;    // the text shown in each frame
 
   ScriptRig() {
     e.paths.dir_temp = dir.path();
@@ -98,22 +100,20 @@ struct ScriptRig {
       log.emplace_back(line);
     });
   }
-
   void add_objects(int n) {
     for (int i = 0; i < n; ++i) {
-      const std::int32_t index = static_cast<std::int32_t>(e.objects.size());
+      const auto index = static_cast<std::int32_t>(e.objects.size());
       e.objects.push_back(cube({100.0f * static_cast<float>(index), 0, 0}, index));
     }
     e.object_count = static_cast<std::int32_t>(e.objects.size());
   }
-
   // Writes SCRIPT1.TXT and opens it.
   void load(const std::string& text) {
     dir.write("SCRIPT1.TXT", text);
     script = std::make_unique<ScriptInterpreter>(e, e.Speed);
     ASSERT_TRUE(script->open(dir.file("SCRIPT1.TXT")));
   }
-
+  ScriptStatus step() { return script->step().status; }
   // Executes lines until the script waits for the frame loop or ends (sleeps
   // are noted and passed). Gives up after `limit` lines.
   ScriptStatus run(int limit = 100000) {
@@ -124,12 +124,12 @@ struct ScriptRig {
     }
     return ScriptStatus::ran;
   }
-
-  void frame() {
-    motion_step(e, platform);
-    consume_text_events(e, platform, &texts);
+  void frame(int n = 1) {
+    for (int i = 0; i < n; ++i) {
+      motion_step(e, platform);
+      consume_text_events(e, platform, &texts);
+    }
   }
-
   // Runs the script, drawing a frame whenever it waits, until it ends.
   // Returns the frames drawn, or -1 when it did not end within `max_frames`.
   int run_to_end(int max_frames = 2000) {
@@ -139,29 +139,18 @@ struct ScriptRig {
     }
     return -1;
   }
-
   EventRecord& record(int i) { return e.events[static_cast<std::size_t>(i)]; }
   int active_records() const {
     int n = 0;
     for (const EventRecord& r : e.events) n += r.frames.load() != 0;
     return n;
   }
-
   // The queued script writes (not yet applied).
   std::vector<ScriptWrite> queued() {
     std::lock_guard lock(e.script_writes.mutex);
     return e.script_writes.writes;
   }
-
-  std::vector<std::string> log_lines() {
-    std::lock_guard lock(log_mutex);
-    return log;
-  }
-  int count_logged(const std::string& line) {
-    int n = 0;
-    for (const std::string& l : log_lines()) n += l == line;
-    return n;
-  }
+  int count_logged(const std::string& line) { return static_cast<int>(std::ranges::count(log_lines(), line)); }
   // The log lines that start with `prefix`, in order.
   std::vector<std::string> logged_with(const std::string& prefix) {
     std::vector<std::string> out;
@@ -169,8 +158,20 @@ struct ScriptRig {
       if (l.rfind(prefix, 0) == 0) out.push_back(l);
     return out;
   }
+
+ private:
+  std::vector<std::string> log_lines() {
+    std::lock_guard lock(log_mutex);
+    return log;
+  }
 };
 
 inline const std::string kUnknown = "script - unknow command:";
+
+inline void expect_vec(const Vec3& v, float x, float y, float z) {
+  EXPECT_FLOAT_EQ(v.x, x);
+  EXPECT_FLOAT_EQ(v.y, y);
+  EXPECT_FLOAT_EQ(v.z, z);
+}
 
 }  // namespace kelvo::test
