@@ -11,15 +11,18 @@ using test::RecordingPlatform;
 using test::TempDir;
 
 TEST(Paths, TheProgramDirectoryComesFromTheCommandLine) {
-  EXPECT_EQ(app_dir_from_command_line("\"C:\\Program Files\\Kelvo\\kelvo.scr\" /s"), "C:\\Program Files\\Kelvo\\");
-  EXPECT_EQ(app_dir_from_command_line("C:\\WINDOWS\\KELVO.SCR /p 1234"), "C:\\WINDOWS\\");
-  EXPECT_EQ(app_dir_from_command_line("\\saver\\kelvo.scr /s"), "C:\\saver\\");
-  EXPECT_EQ(app_dir_from_command_line("kelvo.scr"), "k\\");  // no backslash: cut to the first character
-  EXPECT_EQ(app_dir_from_command_line(""), "C:\\");
-  EXPECT_EQ(app_dir_from_command_line("C:\\dir\\x"), "C:\\dir\\x\\");  // the second-to-last is a backslash
+  for (auto [line, dir] : std::vector<std::pair<const char*, const char*>>{
+           {"\"C:\\Program Files\\Kelvo\\kelvo.scr\" /s", "C:\\Program Files\\Kelvo\\"},
+           {"C:\\WINDOWS\\KELVO.SCR /p 1234", "C:\\WINDOWS\\"},
+           {"\\saver\\kelvo.scr /s", "C:\\saver\\"},
+           {"kelvo.scr", "k\\"},  // no backslash: cut to the first character
+           {"", "C:\\"},
+           {"C:\\dir\\x", "C:\\dir\\x\\"},  // the second-to-last is a backslash
+       })
+    EXPECT_EQ(app_dir_from_command_line(line), dir) << line;
 }
 
-TEST(Paths, WithoutAPackageScenesAreReadFromTheDataFolderAndWritesGoToThePrivateDirectory) {
+TEST(Paths, ScenesComeFromThePackageOrTheDataFolderAndWritesGoToThePrivateDirectory) {
   TempDir app, work;
   RecordingPlatform platform;
   platform.work_dir = work.path();
@@ -28,7 +31,7 @@ TEST(Paths, WithoutAPackageScenesAreReadFromTheDataFolderAndWritesGoToThePrivate
   path_setup(e, platform, app.path());
   EXPECT_EQ(e.paths.path_app, app.path());
   EXPECT_EQ(e.paths.path_pack, app.path() + "forest.pak");
-  EXPECT_EQ(e.paths.dir_temp, app.path() + "Data/");
+  EXPECT_EQ(e.paths.dir_temp, app.path() + "Data/");  // no package: the data folder
   EXPECT_EQ(e.paths.path_list, work.path() + "files.lst");
   EXPECT_EQ(e.paths.path_temp, work.path() + "Kelvo.tmp");
 
@@ -52,48 +55,34 @@ TEST(Paths, SetUpRemovesWhatTheListOfAnEarlierRunNamesButNothingElse) {
   work.write("keep.txt", "not listed");
   elsewhere.write("precious", "mine");
   work.write("files.lst", work.file("SCENE1.TXT") + "\n" + elsewhere.file("precious") + "\n" + work.path() +
-                              "../" + "x\n" + work.path() + "\n");
+                              "../x\n" + work.path() + "\n");
   RecordingPlatform platform;
   platform.work_dir = work.path();
   Engine e;
   path_setup(e, platform, app.path());
   EXPECT_EQ(work.list(), std::vector<std::string>{"keep.txt"});
   EXPECT_EQ(elsewhere.read("precious"), "mine");
-}
 
-TEST(Paths, FileExistsOnlyForFiles) {
-  TempDir dir;
-  dir.write("a", "");
-  EXPECT_EQ(file_exists(dir.file("a")), 1);
-  EXPECT_EQ(file_exists(dir.file("b")), 0);
-  EXPECT_EQ(file_exists(dir.path()), 0);
+  work.write("a", "");  // file_exists is for files only
+  EXPECT_EQ(file_exists(work.file("a")), 1);
+  EXPECT_EQ(file_exists(work.file("b")), 0);
+  EXPECT_EQ(file_exists(work.path()), 0);
   EXPECT_EQ(file_exists(""), 0);
 }
 
-TEST(TextHelpers, TrimAndTheNumberTest) {
-  std::string s = "   ";
-  trim_spaces(s);
-  EXPECT_EQ(s, "");
-  s = "  a b  ";
-  trim_spaces(s);
-  EXPECT_EQ(s, "a b");
-  s = "\ta \n";
-  trim_spaces(s);
-  EXPECT_EQ(s, "\ta \n");  // only spaces count
-  s = "ab ";
+TEST(TextHelpers, TrimAndTheNumberTests) {
+  for (auto [in, out] : std::vector<std::pair<std::string, std::string>>{
+           {"   ", ""}, {"  a b  ", "a b"}, {"\ta \n", "\ta \n"}}) {  // only spaces count
+    trim_spaces(in);
+    EXPECT_EQ(in, out);
+  }
+  std::string s = "ab ";
   strip_leading_spaces(s);
   EXPECT_EQ(s, "ab ");
-  s = "abc";
   reverse_text(s);
-  EXPECT_EQ(s, "cba");
-
-  EXPECT_TRUE(is_number("12.5"));
-  EXPECT_TRUE(is_number("."));
-  EXPECT_TRUE(is_number(""));
-  EXPECT_FALSE(is_number("-3"));
-  EXPECT_FALSE(is_number("1e5"));
-  EXPECT_FALSE(is_number(" 1"));
-
+  EXPECT_EQ(s, " ba");
+  for (const char* yes : {"12.5", ".", ""}) EXPECT_TRUE(is_number(yes)) << yes;
+  for (const char* no : {"-3", "1e5", " 1"}) EXPECT_FALSE(is_number(no)) << no;
   EXPECT_EQ(text_to_int("1024x"), 1024);
   EXPECT_EQ(text_to_int("x1"), 0);
   EXPECT_EQ(text_to_int("-2147483649"), INT32_MIN);

@@ -2,311 +2,162 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
+#include <filesystem>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "support/recording_platform.h"
+
 namespace kelvo {
 namespace {
 
-struct Parsed {
-  bool ok = false;
-  PlayerOptions options;
-  std::string error;
-};
+using Args = std::vector<std::string_view>;
 
-Parsed parse(std::vector<std::string_view> args, const std::string& cwd = "/home/author/scenes") {
-  Parsed p;
-  p.ok = parse_player_options(args, cwd, p.options, p.error);
-  return p;
+// The options a command line set, in a fixed order, for comparison.
+std::string describe(const PlayerOptions& o) {
+  std::ostringstream s;
+  if (!o.package_file.empty()) s << " package=" << o.package_file;
+  if (!o.data_dir.empty()) s << " data=" << o.data_dir;
+  if (o.window) s << " window";
+  if (o.width || o.height) s << " size=" << o.width << "x" << o.height;
+  if (o.help) s << " help";
+  if (o.root) s << " root";
+  if (o.fps) s << " fps";
+  if (o.fps_value) s << "=" << *o.fps_value;
+  if (o.window_id) s << " id=" << *o.window_id;
+  if (o.render_frames) s << " render=" << o.render_frames;
+  if (!o.out_dir.empty()) s << " out=" << o.out_dir;
+  return s.str();
 }
 
-TEST(PlayerOptions, NoArgumentsMeanFullScreenAsConfigured) {
-  Parsed p = parse({});
-  ASSERT_TRUE(p.ok) << p.error;
-  EXPECT_TRUE(p.options.package_file.empty());
-  EXPECT_TRUE(p.options.data_dir.empty());
-  EXPECT_FALSE(p.options.window);
-  EXPECT_EQ(p.options.width, 0);
-  EXPECT_EQ(p.options.height, 0);
-  EXPECT_FALSE(p.options.help);
-}
-
-TEST(PlayerOptions, PackageAndDataPathsBecomeAbsolute) {
-  Parsed p = parse({"--package", "demo.pak"});
-  ASSERT_TRUE(p.ok) << p.error;
-  EXPECT_EQ(p.options.package_file, "/home/author/scenes/demo.pak");
-
-  p = parse({"--package=../other/./x.pak"});
-  ASSERT_TRUE(p.ok) << p.error;
-  EXPECT_EQ(p.options.package_file, "/home/author/other/x.pak");
-
-  p = parse({"--package", "/abs/y.pak"});
-  ASSERT_TRUE(p.ok) << p.error;
-  EXPECT_EQ(p.options.package_file, "/abs/y.pak");
-
-  p = parse({"--data", "level1"});
-  ASSERT_TRUE(p.ok) << p.error;
-  EXPECT_EQ(p.options.data_dir, "/home/author/scenes/level1");
-  EXPECT_TRUE(p.options.package_file.empty());
-
-  p = parse({"--data", "."});
-  ASSERT_TRUE(p.ok) << p.error;
-  EXPECT_EQ(p.options.data_dir, "/home/author/scenes/");
-}
-
-TEST(PlayerOptions, WindowAndSize) {
-  Parsed p = parse({"--window", "--size", "1024x768"});
-  ASSERT_TRUE(p.ok) << p.error;
-  EXPECT_TRUE(p.options.window);
-  EXPECT_EQ(p.options.width, 1024);
-  EXPECT_EQ(p.options.height, 768);
-
-  p = parse({"--size=320X240", "-window"});
-  ASSERT_TRUE(p.ok) << p.error;
-  EXPECT_TRUE(p.options.window);
-  EXPECT_EQ(p.options.width, 320);
-  EXPECT_EQ(p.options.height, 240);
-
-  p = parse({"--size", "64x8192"});
-  EXPECT_TRUE(p.ok) << p.error;
-
-  for (std::string_view bad : {"800", "800x", "x600", "63x600", "800x8193", "-800x600", "800x600x2", "8a0x600",
-                               "99999999999x1"}) {
-    p = parse({"--size", bad});
-    EXPECT_FALSE(p.ok) << bad;
-    EXPECT_NE(p.error.find("--size"), std::string::npos) << p.error;
-  }
-}
-
-TEST(PlayerOptions, HelpStopsParsing) {
-  for (std::string_view h : {"--help", "-h", "-help"}) {
-    Parsed p = parse({h, "--no-such-option"});
-    EXPECT_TRUE(p.ok) << h;
-    EXPECT_TRUE(p.options.help) << h;
-  }
-}
-
-TEST(PlayerOptions, UsageListsEveryOptionOnItsOwnLine) {
-  std::string usage = player_usage("kelvo");
-  EXPECT_EQ(usage.rfind("Usage: kelvo", 0), 0u);
-  std::map<std::string, int> seen;
-  std::istringstream in(usage);
-  std::string line;
-  for (const char* option : {"--package", "--data", "--window ", "--size", "--root", "--fps", "--window-id",
-                             "--help"}) {
-    seen[option] = 0;
-  }
-  while (std::getline(in, line)) {
-    for (auto& [option, count] : seen)
-      if (line.find("  " + option) != std::string::npos || line.find(", " + option) != std::string::npos) ++count;
-  }
-  for (const auto& [option, count] : seen) EXPECT_EQ(count, 1) << option;
-}
-
-TEST(PlayerOptions, ErrorsNameTheProblem) {
-  struct Case {
-    std::vector<std::string_view> args;
-    const char* expected;
+TEST(PlayerOptions, AcceptedCommandLines) {
+  const std::vector<std::pair<Args, const char*>> cases = {
+      {{}, ""},  // full screen as configured
+      {{"--package", "demo.pak"}, " package=/home/me/demo.pak"}, {{"--package", "/y.pak"}, " package=/y.pak"},
+      {{"--package=../other/./x.pak"}, " package=/home/other/x.pak"},
+      {{"--data", "level1"}, " data=/home/me/level1"}, {{"--data", "."}, " data=/home/me/"},
+      {{"--window", "--size", "1024x768"}, " window size=1024x768"},
+      {{"--size=320X240", "-window"}, " window size=320x240"}, {{"--size", "64x8192"}, " size=64x8192"},
+      {{"--help", "--no-such-option"}, " help"}, {{"-h", "-x"}, " help"}, {{"-help"}, " help"},  // help stops parsing
+      // Screen-saver daemon conventions: -fps takes a number when one follows.
+      {{"-root"}, " root"}, {{"--root", "--fps"}, " root fps"}, {{"-fps", "30", "-root"}, " root fps=30"},
+      {{"--fps", "--window"}, " window fps"}, {{"--fps=12.5"}, " fps=12.5"}, {{"--fps=0"}, " fps=0"},
+      {{"--fps", "1000"}, " fps=1000"}, {{"-fps", "0.5"}, " fps=0.5"}, {{"--fps", "24.", "-window"}, " window fps=24"},
+      {{"-window-id", "0x3a00007"}, " id=60817415"}, {{"--window-id", "60817415"}, " id=60817415"},
+      {{"--window-id=0XFF"}, " id=255"},
+      // Headless rendering; its frames may be smaller than a player window.
+      {{"--render", "3", "--out", "frames"}, " render=3 out=/home/me/frames"},
+      {{"--out=/x/", "--render=1000000", "--package", "p.pak"}, " package=/home/me/p.pak render=1000000 out=/x/"},
+      {{"--size", "64x48", "--render", "3", "--out", "/d"}, " size=64x48 render=3 out=/d"},
+      {{"--render", "1", "--out", "/d", "--size", "16x16"}, " size=16x16 render=1 out=/d"},
+      {{"--render", "2", "--out", "/d", "--fps", "30"}, " fps=30 render=2 out=/d"},
   };
-  const std::vector<Case> cases = {
-      {{"--bogus"}, "unknown option '--bogus'"},
-      {{"-x"}, "unknown option '-x'"},
-      {{"--h"}, "unknown option '--h'"},
-      {{"scene.pak"}, "unexpected argument 'scene.pak'"},
-      {{"-"}, "unexpected argument '-'"},
-      {{"--package"}, "needs a value"},
-      {{"--data"}, "needs a value"},
-      {{"--size"}, "needs a value"},
-      {{"--window-id"}, "needs a value"},
-      {{"--package="}, "non-empty"},
-      {{"--window=yes"}, "takes no value"},
-      {{"--package", "a.pak", "--data", "dir"}, "cannot be used together"},
-      {{"--window-id", "0xZZ"}, "--window-id"},
-      {{"--window-id", "12ab"}, "--window-id"},
-      {{"--fps=fast"}, "--fps"},
-  };
-  for (const Case& c : cases) {
-    Parsed p = parse(c.args);
-    EXPECT_FALSE(p.ok) << c.expected;
-    EXPECT_NE(p.error.find(c.expected), std::string::npos) << "got: " << p.error;
+  for (const auto& [args, expected] : cases) {
+    PlayerOptions o;
+    std::string error;
+    EXPECT_TRUE(parse_player_options(args, "/home/me", o, error)) << expected << ": " << error;
+    EXPECT_EQ(describe(o), expected);
   }
-  EXPECT_EQ(kUsageExitCode, 2);
-}
-
-TEST(PlayerOptions, ScreenSaverDaemonConventionsAreAccepted) {
-  Parsed p = parse({"-root"});
-  ASSERT_TRUE(p.ok) << p.error;
-  EXPECT_TRUE(p.options.root);
-  EXPECT_FALSE(p.options.window);
-
-  p = parse({"--root", "--fps"});
-  ASSERT_TRUE(p.ok) << p.error;
-  EXPECT_TRUE(p.options.fps);
-  EXPECT_FALSE(p.options.fps_value);
-
-  // -fps takes a number when one follows, and leaves other arguments alone.
-  p = parse({"-fps", "30", "-root"});
-  ASSERT_TRUE(p.ok) << p.error;
-  ASSERT_TRUE(p.options.fps_value);
-  EXPECT_DOUBLE_EQ(*p.options.fps_value, 30.0);
-  EXPECT_TRUE(p.options.root);
-
-  p = parse({"--fps", "--window"});
-  ASSERT_TRUE(p.ok) << p.error;
-  EXPECT_FALSE(p.options.fps_value);
-  EXPECT_TRUE(p.options.window);
-
-  p = parse({"--fps=12.5"});
-  ASSERT_TRUE(p.ok) << p.error;
-  EXPECT_DOUBLE_EQ(*p.options.fps_value, 12.5);
-
-  p = parse({"-window-id", "0x3a00007"});
-  ASSERT_TRUE(p.ok) << p.error;
-  ASSERT_TRUE(p.options.window_id);
-  EXPECT_EQ(*p.options.window_id, 0x3a00007u);
-
-  p = parse({"--window-id", "60817415"});
-  ASSERT_TRUE(p.ok) << p.error;
-  EXPECT_EQ(*p.options.window_id, 60817415u);
-
-  p = parse({"--window-id=0XFF"});
-  ASSERT_TRUE(p.ok) << p.error;
-  EXPECT_EQ(*p.options.window_id, 255u);
-
-  p = parse({"--window-id", "0x1FFFFFFFFFFFFFFFF"});
-  EXPECT_FALSE(p.ok);
-}
-
-TEST(PlayerOptions, ArgcArgvUsesTheCurrentDirectory) {
+  // Without a folder given, the current one is used.
   const char* argv[] = {"kelvo", "--data", "here", nullptr};
-  PlayerOptions options;
+  PlayerOptions o;
   std::string error;
-  ASSERT_TRUE(parse_player_options(3, argv, options, error)) << error;
-  ASSERT_FALSE(options.data_dir.empty());
-  EXPECT_EQ(options.data_dir.front(), '/');
-  EXPECT_EQ(options.data_dir.substr(options.data_dir.size() - 5), "/here");
+  ASSERT_TRUE(parse_player_options(3, argv, o, error)) << error;
+  EXPECT_EQ(o.data_dir, std::filesystem::current_path().string() + "/here");
 }
 
-// A store that remembers what it was given.
-class MemoryStore : public SettingsStore {
- public:
-  bool open() override { return opened = !values.empty(); }
-  std::optional<std::string> read(std::string_view name) override {
-    for (const auto& [k, v] : values)
-      if (k == name) return v;
-    return std::nullopt;
+TEST(PlayerOptions, RefusedCommandLinesNameTheProblem) {
+  std::vector<std::pair<Args, std::string_view>> cases = {
+      {{"--bogus"}, "unknown option '--bogus'"}, {{"-x"}, "unknown option '-x'"}, {{"--h"}, "unknown option '--h'"},
+      {{"--fps", "-5"}, "unknown option '-5'"},  // no number for --fps but an option
+      {{"scene.pak"}, "unexpected argument 'scene.pak'"}, {{"-"}, "unexpected argument '-'"},
+      {{"--package="}, "non-empty"}, {{"--window=yes"}, "takes no value"},
+      {{"--package", "a.pak", "--data", "dir"}, "cannot be used together"},
+      {{"--window-id", "0xZZ"}, "--window-id"}, {{"--window-id", "12ab"}, "--window-id"},
+      {{"--window-id", "0x1FFFFFFFFFFFFFFFF"}, "--window-id"},
+      {{"--render", "3"}, "--out"}, {{"--out", "d"}, "--render"},
+      {{"--render", "3", "--out", "d", "--window"}, "--window"},
+      {{"--render", "3", "--out", "d", "--data", "a", "--package", "b.pak"}, "together"},
+      {{"--size", "64x48"}, "from 64"}, {{"--window", "--size", "48x64"}, "from 64"},
+      {{"--render", "1", "--out", "d", "--size", "15x48"}, "from 16 to 8192 with --render"},
+      {{"--render", "1", "--out", "d", "--size", "64x8193"}, "from 16 to 8192 with --render"},
+  };
+  for (std::string_view option : {"--package", "--data", "--size", "--window-id", "--render", "--out"})
+    cases.push_back({{option}, "needs a value"});
+  for (std::string_view bad : {"800", "800x", "x600", "63x600", "800x8193", "-800x600", "800x600x2", "8a0x600",
+                               "99999999999x1"})
+    cases.push_back({{"--size", bad}, "--size"});
+  for (std::string_view bad : {"0", "-1", "x", "3x", "1000001", "", "2.5"})
+    cases.push_back({{"--render", bad, "--out", "d"}, "render"});
+  for (std::string_view bad : {"--fps=fast", "--fps=5000", "--fps=0x10", "--fps=", "--fps=-5"})
+    cases.push_back({{bad}, "--fps needs a number of frames per second from 0 to 1000"});
+  for (std::string_view bad : {"1001", "1000.5", "30fps", "1e3", ".", "1.2.3"})
+    cases.push_back({{"--fps", bad}, "--fps needs a number of frames per second from 0 to 1000"});
+  for (const auto& [args, expected] : cases) {
+    PlayerOptions o;
+    std::string error;
+    EXPECT_FALSE(parse_player_options(args, "/home/me", o, error)) << expected;
+    EXPECT_NE(error.find(expected), std::string::npos) << "wanted '" << expected << "', got: " << error;
   }
-  bool write(const std::vector<std::pair<std::string, std::string>>& v) override {
-    values = v;
-    return true;
+}
+
+TEST(PlayerOptions, UsageListsEveryOptionOnceOnItsOwnLine) {
+  const std::string usage = player_usage("kelvo");
+  EXPECT_EQ(usage.rfind("Usage: kelvo", 0), 0u);
+  for (std::string option : {"--package", "--data", "--window ", "--size", "--root", "--fps N", "--window-id",
+                             "--help", "--render N", "--out DIR"}) {
+    int lines = 0;
+    std::istringstream in(usage);
+    for (std::string line; std::getline(in, line);)
+      lines += line.find("  " + option) != std::string::npos || line.find(", " + option) != std::string::npos;
+    EXPECT_EQ(lines, 1) << option;
   }
-  bool opened = false;
-  std::vector<std::pair<std::string, std::string>> values;
-};
+  EXPECT_NE(usage.find("0 draws as fast"), std::string::npos);
+}
+
+TEST(PlayerOptions, FpsPacing) {
+  struct {
+    bool fps;
+    std::optional<double> cap;
+    int refresh;
+    double expected_rate;
+    bool vsync;
+  } const cases[] = {
+      {false, {}, 75, 75, true},  // one frame per refresh, with vsync
+      {false, {}, 0, 60, true},   // 60 when the display does not say
+      {true, {}, 75, 75, true},   // a bare -fps from a daemon changes nothing
+      {true, 30, 60, 30, true},   // a cap below the refresh rate keeps vsync ...
+      {true, 144, 60, 144, false},  // ... one above drops it, or vsync would hold the rate down
+      {true, 144, 0, 144, true},
+      {true, 0, 60, 0, false},  // as fast as possible: no timer, no vsync
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.cap.value_or(-1) << " at " << c.refresh);
+    PlayerOptions o;
+    o.fps = c.fps;
+    o.fps_value = c.cap;
+    const FramePacing pacing = frame_pacing(o, c.refresh);
+    EXPECT_DOUBLE_EQ(pacing.frames_per_second, c.expected_rate);
+    EXPECT_EQ(pacing.vsync, c.vsync);
+  }
+}
 
 TEST(PlayerOptions, SizeOverrideAnswersReadsButStoresNothing) {
-  MemoryStore inner;
+  test::MemorySettings inner;
   SizeOverrideStore store(inner, 1024, 768);
   EXPECT_FALSE(store.open());  // nothing stored yet: the inner store decides
-  std::vector<std::pair<std::string, std::string>> defaults = {
-      {"Module", "kelvo"}, {"ResX", "800"}, {"ResY", "600"}, {"Fog", "1"}};
-  EXPECT_TRUE(store.write(defaults));
+  EXPECT_TRUE(store.write({{"Module", "kelvo"}, {"ResX", "800"}, {"ResY", "600"}, {"Fog", "1"}}));
   EXPECT_TRUE(store.open());
   EXPECT_EQ(store.read("ResX"), "1024");
   EXPECT_EQ(store.read("resy"), "768");
   EXPECT_EQ(store.read("Fog"), "1");
   EXPECT_EQ(store.read("Missing"), std::nullopt);
-  // The stored values stay the configured ones.
-  EXPECT_EQ(inner.read("ResX"), "800");
-  EXPECT_EQ(inner.read("ResY"), "600");
-
+  EXPECT_EQ(inner.values["ResX"], "800");  // the stored values stay the configured ones
+  EXPECT_EQ(inner.values["ResY"], "600");
   SizeOverrideStore pass_through(inner, 0, 0);
   EXPECT_EQ(pass_through.read("ResX"), "800");
-}
-
-TEST(PlayerOptions, FpsTakesAFrameRateFromZeroToOneThousand) {
-  for (const auto& [args, expected] : std::vector<std::pair<std::vector<std::string_view>, double>>{
-           {{"--fps", "30"}, 30.0},
-           {{"--fps=0"}, 0.0},
-           {{"--fps", "1000"}, 1000.0},
-           {{"-fps", "0.5"}, 0.5},
-           {{"--fps", "24.", "--window"}, 24.0},
-       }) {
-    Parsed p = parse(args);
-    ASSERT_TRUE(p.ok) << args[0] << " " << args[1] << ": " << p.error;
-    ASSERT_TRUE(p.options.fps_value) << args[1];
-    EXPECT_DOUBLE_EQ(*p.options.fps_value, expected);
-  }
-}
-
-TEST(PlayerOptions, FpsRefusesRatesOutOfRangeOrMalformed) {
-  for (const std::vector<std::string_view>& args : std::vector<std::vector<std::string_view>>{
-           {"--fps", "1001"},
-           {"--fps=5000"},
-           {"--fps", "1000.5"},
-           {"--fps", "30fps"},
-           {"--fps", "1e3"},
-           {"--fps=0x10"},
-           {"--fps", "."},
-           {"--fps", "1.2.3"},
-           {"--fps="},
-           {"--fps=-5"},
-       }) {
-    Parsed p = parse(args);
-    EXPECT_FALSE(p.ok) << args.back();
-    EXPECT_NE(p.error.find("--fps needs a number of frames per second from 0 to 1000"), std::string::npos)
-        << "got: " << p.error;
-  }
-  // A negative number after a bare -fps is no number of it but an option.
-  Parsed p = parse({"--fps", "-5"});
-  EXPECT_FALSE(p.ok);
-  EXPECT_NE(p.error.find("unknown option '-5'"), std::string::npos) << p.error;
-}
-
-TEST(PlayerOptions, FpsPacing) {
-  PlayerOptions options;
-  // Default: one frame per refresh, with vsync; 60 when the display does not say.
-  FramePacing pacing = frame_pacing(options, 75);
-  EXPECT_DOUBLE_EQ(pacing.frames_per_second, 75.0);
-  EXPECT_TRUE(pacing.vsync);
-  pacing = frame_pacing(options, 0);
-  EXPECT_DOUBLE_EQ(pacing.frames_per_second, 60.0);
-  EXPECT_TRUE(pacing.vsync);
-
-  // A bare -fps from a daemon changes nothing.
-  Parsed p = parse({"-fps"});
-  ASSERT_TRUE(p.ok);
-  pacing = frame_pacing(p.options, 75);
-  EXPECT_DOUBLE_EQ(pacing.frames_per_second, 75.0);
-  EXPECT_TRUE(pacing.vsync);
-
-  // A cap below the refresh rate keeps vsync; one above it drops it, since
-  // vsync would hold the rate down to the refresh rate.
-  options.fps_value = 30;
-  pacing = frame_pacing(options, 60);
-  EXPECT_DOUBLE_EQ(pacing.frames_per_second, 30.0);
-  EXPECT_TRUE(pacing.vsync);
-  options.fps_value = 144;
-  pacing = frame_pacing(options, 60);
-  EXPECT_DOUBLE_EQ(pacing.frames_per_second, 144.0);
-  EXPECT_FALSE(pacing.vsync);
-  pacing = frame_pacing(options, 0);
-  EXPECT_TRUE(pacing.vsync);
-
-  // 0: as fast as possible, no timer and no vsync.
-  options.fps_value = 0;
-  pacing = frame_pacing(options, 60);
-  EXPECT_DOUBLE_EQ(pacing.frames_per_second, 0.0);
-  EXPECT_FALSE(pacing.vsync);
-}
-
-TEST(PlayerOptions, FpsUsageSaysWhatItDoes) {
-  const std::string usage = player_usage("kelvo");
-  EXPECT_NE(usage.find("--fps N"), std::string::npos);
-  EXPECT_NE(usage.find("0 draws as fast"), std::string::npos);
-  EXPECT_EQ(usage.find("--fps [N]         accepted"), std::string::npos);
 }
 
 }  // namespace

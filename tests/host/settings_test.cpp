@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
-
-#include <fstream>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include "host/settings.h"
 #include "host/settings_file.h"
@@ -13,37 +14,41 @@ namespace {
 using test::MemorySettings;
 using test::TempDir;
 
-TEST(Settings, AMissingStoreIsCreatedWithTheEightDefaultsAsText) {
-  MemorySettings store;
-  Engine e;
-  e.ResX = 1;
-  EXPECT_EQ(read_settings(e, store), 0);
-  EXPECT_EQ(store_defaults(e, store), 1);
-  std::map<std::string, std::string, std::less<>> expected = {
+TEST(Settings, AMissingOrIncompleteStoreIsReplacedByTheDefaults) {
+  const std::map<std::string, std::string, std::less<>> defaults = {
       {"Module", "kelvo"}, {"Sounds", "1"}, {"Fog", "1"},   {"ResX", "800"},
       {"ResY", "600"},     {"Random", "0"}, {"Speed", "0"}, {"Colors", "0"}};
-  EXPECT_EQ(store.values, expected);
-  EXPECT_EQ(e.ResX, 800);
-  EXPECT_EQ(e.ResY, 600);
-}
-
-TEST(Settings, AStoreMissingOneValueIsReplacedByAllDefaults) {
-  MemorySettings store;
-  store.exists = true;
-  store.values = {{"Module", "forest"}, {"Sounds", "0"}, {"Fog", "0"}, {"ResX", "1024x"},
-                  {"ResY", "768"},      {"Random", "1"}, {"Speed", "2"}};  // no Colors
+  MemorySettings missing;
   Engine e;
-  e.Colors = 5;
-  EXPECT_EQ(read_settings(e, store), 0);
+  e.ResX = 1;
+  EXPECT_EQ(read_settings(e, missing), 0);
+  EXPECT_EQ(store_defaults(e, missing), 1);
+  EXPECT_EQ(missing.values, defaults);
+  EXPECT_EQ(e.ResX, 800);
+
+  MemorySettings incomplete;
+  incomplete.exists = true;
+  incomplete.values = {{"Module", "forest"}, {"Sounds", "0"}, {"Fog", "0"}, {"ResX", "1024x"},
+                       {"ResY", "768"},      {"Random", "1"}, {"Speed", "2"}};  // no Colors
+  Engine f;
+  f.Colors = 5;
+  EXPECT_EQ(read_settings(f, incomplete), 0);
   // What was read before the missing value holds; the rest keeps its value.
-  EXPECT_EQ(e.Module, "forest");
-  EXPECT_EQ(e.ResX, 1024);
-  EXPECT_EQ(e.Speed, 2);
-  EXPECT_EQ(e.Colors, 5);
-  EXPECT_EQ(store_defaults(e, store), 1);
-  EXPECT_EQ(store.values["Module"], "kelvo");
-  EXPECT_EQ(store.values["Colors"], "0");
-  EXPECT_EQ(e.Module, "kelvo");
+  EXPECT_EQ(f.Module, "forest");
+  EXPECT_EQ(f.Speed, 2);
+  EXPECT_EQ(f.Colors, 5);
+  EXPECT_EQ(store_defaults(f, incomplete), 1);
+  EXPECT_EQ(incomplete.values, defaults);
+  EXPECT_EQ(f.Module, "kelvo");
+
+  // A refused write still leaves the defaults in memory.
+  MemorySettings refusing;
+  refusing.writable = false;
+  Engine g;
+  g.Module = "x";
+  EXPECT_EQ(store_defaults(g, refusing), 0);
+  EXPECT_EQ(g.Module, "kelvo");
+  EXPECT_EQ(g.ResY, 600);
 }
 
 TEST(Settings, NumbersReadWithTheLeadingDigitsConversion) {
@@ -63,27 +68,16 @@ TEST(Settings, NumbersReadWithTheLeadingDigitsConversion) {
   EXPECT_EQ(e.Colors, 0);
 }
 
-TEST(Settings, RefusedWritesLeaveTheDefaultsInMemory) {
-  MemorySettings store;
-  store.writable = false;
-  Engine e;
-  e.Module = "x";
-  EXPECT_EQ(store_defaults(e, store), 0);
-  EXPECT_EQ(e.Module, "kelvo");
-  EXPECT_EQ(e.ResY, 600);
-}
-
 TEST(SettingsFile, WritesAtomicallyAndReadsBack) {
   TempDir dir;
-  std::string path = dir.path() + "config/kelvo/settings";
+  const std::string path = dir.file("config/kelvo/settings");
   SettingsFile file(path);
   EXPECT_FALSE(file.open());
-
   Engine e;
-  EXPECT_EQ(store_defaults(e, file), 1);
-  std::string text = dir.read("config/kelvo/settings");
-  EXPECT_NE(text.find("\nModule=kelvo\n"), std::string::npos);
-  EXPECT_NE(text.find("\nResX=800\n"), std::string::npos);
+  EXPECT_EQ(store_defaults(e, file), 1);  // the folders are made
+  const std::string text = dir.read("config/kelvo/settings");
+  EXPECT_NE(text.find("\nModule=kelvo\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\nResX=800\n"), std::string::npos) << text;
   struct stat st {};
   ASSERT_EQ(::stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
@@ -96,8 +90,7 @@ TEST(SettingsFile, WritesAtomicallyAndReadsBack) {
   EXPECT_EQ(back.Module, "line break");
   EXPECT_EQ(back.ResX, 1280);
   // Only the settings file is left: the temporary file was renamed over it.
-  std::ifstream probe(path + ".tmp" + std::to_string(::getpid()));
-  EXPECT_FALSE(probe.good());
+  EXPECT_FALSE(std::filesystem::exists(path + ".tmp" + std::to_string(::getpid())));
 }
 
 TEST(SettingsFile, AFailedWriteKeepsTheOldFile) {
@@ -108,9 +101,7 @@ TEST(SettingsFile, AFailedWriteKeepsTheOldFile) {
   ASSERT_EQ(::mkdir(dir.file("settings.tmp" + std::to_string(::getpid())).c_str(), 0700), 0);
   EXPECT_FALSE(file.write({{"Module", "theirs"}}));
   EXPECT_EQ(dir.read("settings"), "Module=mine\n");
-
-  SettingsFile nowhere(dir.file("settings/inside"));  // a file where a directory should be
-  EXPECT_FALSE(nowhere.write({{"Module", "x"}}));
+  EXPECT_FALSE(SettingsFile(dir.file("settings/inside")).write({{"Module", "x"}}));  // a file for a folder
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 
 #include "host/paths.h"
 #include "package/extract.h"
-#include "package/logo.h"
 #include "package/member_stream.h"
 #include "package/pak_coder.h"
 #include "support/recording_platform.h"
@@ -15,54 +14,55 @@ namespace {
 
 using test::RecordingPlatform;
 using test::TempDir;
+using Names = std::vector<std::string>;
 
-std::string u32(std::uint32_t v) {
-  return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF), static_cast<char>((v >> 16) & 0xFF),
-          static_cast<char>(v >> 24)};
+std::string u32(std::uint32_t v) { return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; }
+
+std::string member(const std::string& name, const std::string& data) {
+  std::string s;
+  append_member(s, name, data);
+  return s;
 }
 
+// Writes `package` as the program's kelvo.pak and unpacks it.
 struct Unpacking {
   TempDir app, work;
   RecordingPlatform platform;
   Engine e;
-  std::vector<std::string> log;
+  std::string log;
 
   Unpacking() {
     platform.work_dir = work.path();
-    e.log.to_callback([this](std::string_view line) { log.emplace_back(line); });
+    e.log.to_callback([this](std::string_view line) { (log += line) += '\n'; });
   }
-  ExtractResult extract(const std::string& members) {
-    std::vector<std::uint8_t> pak = pak_encode(std::vector<std::uint8_t>(members.begin(), members.end()));
-    app.write("kelvo.pak", std::string(pak.begin(), pak.end()));
+  ExtractResult extract_raw(const std::string& package) {
+    app.write("kelvo.pak", package);
     path_setup(e, platform, app.path());
     return extract_package(e);
   }
-  bool logged(const std::string& part) const {
-    for (const std::string& line : log)
-      if (line.find(part) != std::string::npos) return true;
-    return false;
+  ExtractResult extract(const std::string& members) {
+    const auto pak = pak_encode(std::vector<std::uint8_t>(members.begin(), members.end()));
+    return extract_raw(std::string(pak.begin(), pak.end()));
   }
 };
 
 TEST(Extract, MembersAreWrittenListedAndDeletedAgain) {
   Unpacking u;
-  std::string s;
-  append_member(s, "SCENE1.TXT", "scene");
-  append_member(s, "EMPTY", "");
-  append_member(s, std::string("CUT\0hidden", 10), "zero ends the name");
-  EXPECT_EQ(u.extract(s), ExtractResult::extracted);
-  EXPECT_EQ(u.work.list(), (std::vector<std::string>{"CUT", "EMPTY", "SCENE1.TXT", "files.lst"}));
+  EXPECT_EQ(u.extract(member("SCENE1.TXT", "scene") + member("EMPTY", "") +
+                      member(std::string("CUT\0hidden", 10), "zero ends the name")),
+            ExtractResult::extracted);
+  EXPECT_EQ(u.work.list(), (Names{"CUT", "EMPTY", "SCENE1.TXT", "files.lst"}));
   EXPECT_EQ(u.work.read("CUT"), "zero ends the name");
   EXPECT_EQ(u.work.read("EMPTY"), "");
+  EXPECT_EQ(u.work.read("files.lst"),
+            u.work.file("SCENE1.TXT") + "\n" + u.work.file("EMPTY") + "\n" + u.work.file("CUT") + "\n");
   delete_extracted_files(u.e);
   EXPECT_TRUE(u.work.list().empty());
-}
 
-TEST(Extract, AnEmptyMemberStreamGivesAnEmptyList) {
-  Unpacking u;
-  EXPECT_EQ(u.extract(""), ExtractResult::extracted);
-  EXPECT_EQ(u.work.list(), std::vector<std::string>{"files.lst"});
-  EXPECT_EQ(u.work.read("files.lst"), "");
+  Unpacking empty;
+  EXPECT_EQ(empty.extract(""), ExtractResult::extracted);
+  EXPECT_EQ(empty.work.list(), Names{"files.lst"});
+  EXPECT_EQ(empty.work.read("files.lst"), "");
 }
 
 TEST(Extract, UnusableNamesAreRefusedAndNeverWritten) {
@@ -72,31 +72,25 @@ TEST(Extract, UnusableNamesAreRefusedAndNeverWritten) {
   for (const std::string& name : {std::string("../escape"), outside.file("abs"), std::string("a/b"), std::string(".."),
                                   std::string("."), std::string(""), std::string("back\\slash"), std::string(300, 'n'),
                                   std::string("new\nline")})
-    append_member(s, name, "bad");
-  append_member(s, "GOOD", "good");
-  EXPECT_EQ(u.extract(s), ExtractResult::extracted);
-  EXPECT_EQ(u.work.list(), (std::vector<std::string>{"GOOD", "files.lst"}));
+    s += member(name, "bad");
+  EXPECT_EQ(u.extract(s + member("GOOD", "good")), ExtractResult::extracted);
+  EXPECT_EQ(u.work.list(), (Names{"GOOD", "files.lst"}));
   EXPECT_TRUE(outside.list().empty());
-  EXPECT_TRUE(u.logged("member refused (name contains a path separator): ../escape"));
-  EXPECT_TRUE(u.logged("name longer than 255 bytes"));
+  EXPECT_NE(u.log.find("member refused (name contains a path separator): ../escape"), std::string::npos) << u.log;
+  EXPECT_NE(u.log.find("name longer than 255 bytes"), std::string::npos) << u.log;
 }
 
-TEST(Extract, ADataLengthPastTheEndStopsWithoutReservingIt) {
+TEST(Extract, LengthsPastTheEndStopWithoutReservingThem) {
   Unpacking u;
-  std::string s;
-  append_member(s, "FIRST", "1");
-  s += u32(4) + "HUGE" + u32(0xFFFFFFF0u) + "only a little";
-  EXPECT_EQ(u.extract(s), ExtractResult::extracted);
-  EXPECT_EQ(u.work.list(), (std::vector<std::string>{"FIRST", "files.lst"}));
-  EXPECT_TRUE(u.logged("member HUGE: 4294967280 bytes claimed, 13 left"));
-
-  Unpacking name_past_end;
-  EXPECT_EQ(name_past_end.extract(u32(0x7FFFFFFF) + "abc"), ExtractResult::extracted);
-  EXPECT_EQ(name_past_end.work.list(), std::vector<std::string>{"files.lst"});
-
-  Unpacking dangling;  // a name, then no data length
-  EXPECT_EQ(dangling.extract(u32(2) + "AB" + "\x01"), ExtractResult::extracted);
-  EXPECT_EQ(dangling.work.list(), std::vector<std::string>{"files.lst"});
+  EXPECT_EQ(u.extract(member("FIRST", "1") + u32(4) + "HUGE" + u32(0xFFFFFFF0u) + "only a little"),
+            ExtractResult::extracted);
+  EXPECT_EQ(u.work.list(), (Names{"FIRST", "files.lst"}));
+  EXPECT_NE(u.log.find("member HUGE: 4294967280 bytes claimed, 13 left"), std::string::npos) << u.log;
+  for (const std::string& stream : {u32(0x7FFFFFFF) + "abc", u32(2) + "AB" + "\x01"}) {  // a name, or its length, cut
+    Unpacking cut;
+    EXPECT_EQ(cut.extract(stream), ExtractResult::extracted);
+    EXPECT_EQ(cut.work.list(), Names{"files.lst"});
+  }
 }
 
 TEST(Extract, MissingOrBrokenPackages) {
@@ -105,26 +99,20 @@ TEST(Extract, MissingOrBrokenPackages) {
   EXPECT_EQ(extract_package(none.e), ExtractResult::no_package);
 
   Unpacking wrong;
-  wrong.app.write("kelvo.pak", "not a package at all");
-  path_setup(wrong.e, wrong.platform, wrong.app.path());
-  EXPECT_EQ(extract_package(wrong.e), ExtractResult::bad_magic);
+  EXPECT_EQ(wrong.extract_raw("not a package at all"), ExtractResult::bad_magic);
   EXPECT_TRUE(wrong.work.list().empty());
 
+  const std::string s = member("A", std::string(5000, 'x'));
+  const auto pak = pak_encode(std::vector<std::uint8_t>(s.begin(), s.end()));
   Unpacking cut;
-  std::string s;
-  append_member(s, "A", std::string(5000, 'x'));
-  std::vector<std::uint8_t> pak = pak_encode(std::vector<std::uint8_t>(s.begin(), s.end()));
-  cut.app.write("kelvo.pak", std::string(pak.begin(), pak.begin() + 40));
-  path_setup(cut.e, cut.platform, cut.app.path());
-  EXPECT_EQ(extract_package(cut.e), ExtractResult::damaged);
+  EXPECT_EQ(cut.extract_raw(std::string(pak.begin(), pak.begin() + 40)), ExtractResult::damaged);
   EXPECT_TRUE(cut.work.list().empty());  // the partial stream is removed
 }
 
 TEST(Extract, TheRandomChoicePicksAPackageBesideTheProgram) {
   Unpacking u;
-  for (const char* name : {"alpha.pak", "beta.PAK", "gamma.Pak"}) u.app.write(name, "x");
-  u.app.write("notes.txt", "x");
-  EXPECT_EQ(find_packages(u.app.path()), (std::vector<std::string>{"alpha", "beta", "gamma"}));
+  for (const char* name : {"alpha.pak", "beta.PAK", "gamma.Pak", "notes.txt"}) u.app.write(name, "x");
+  EXPECT_EQ(find_packages(u.app.path()), (Names{"alpha", "beta", "gamma"}));
   u.e.paths.path_app = u.app.path();
   EXPECT_EQ(random_package_choice(u.e), 0);  // Random is 0
   u.e.Random = 1;
@@ -140,12 +128,6 @@ TEST(Extract, TheRandomChoicePicksAPackageBesideTheProgram) {
   empty.e.paths.path_app = empty.app.path();
   EXPECT_EQ(random_package_choice(empty.e), 0);
   EXPECT_EQ(empty.e.Module, "kelvo");
-}
-
-TEST(Logo, TheEmbeddedTextureIsA3dfImage) {
-  std::span<const std::uint8_t> logo = embedded_logo_texture();
-  ASSERT_GT(logo.size(), 64u * 64u * 2u);
-  EXPECT_EQ(std::string(logo.begin(), logo.begin() + 16), "3df v1.1\nrgb565\n");
 }
 
 }  // namespace
