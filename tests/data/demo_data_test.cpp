@@ -17,6 +17,7 @@
 #include "model/texture_slots.h"
 #include "model/three_ds.h"
 #include "package/extract.h"
+#include "render/text_overlay.h"
 #include "scene/engine_state.h"
 #include "scene/problems.h"
 #include "scene/scene_file.h"
@@ -44,122 +45,76 @@ Image texture(const std::string& name) {
   return image.value_or(Image{});
 }
 
-// ------------------------------------------------------------ the scene --
+bool any_face(const Object& o, bool (*pred)(const Face&)) { return std::any_of(o.faces.begin(), o.faces.end(), pred); }
+bool textured(const Face& f) { return f.texture_frames[0] != kNoTexture16; }
 
-class DemoScene : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(gl_.ok());
-    e_.paths.dir_temp = kDir;
-    e_.viewport_box = {0, 0, 800, 600};
-    engine_init(e_);
-    clear_texture_slots(e_);
-    load_font_texture(e_);
-    load_scene(e_, "SCENE1");
-  }
-  void TearDown() override {
-    free_textures(e_);
-    free_all(e_);
-  }
+TEST(DemoScene, LoadsWithoutProblemsAndUsesEveryFeatureOfTheRenderer) {
+  test::OsmesaContext gl(64, 64);
+  ASSERT_TRUE(gl.ok());
+  Engine e;
+  e.paths.dir_temp = kDir;
+  e.viewport_box = {0, 0, 800, 600};
+  engine_init(e);
+  clear_texture_slots(e);
+  load_font_texture(e);
+  load_scene(e, "SCENE1");
+  for (const Problem& p : e.problems) ADD_FAILURE() << format_problem(p);
+  EXPECT_GE(e.object_count, 10);
+  EXPECT_GE(e.font_slot, 0);
 
-  template <typename Pred>
-  bool any_object(Pred pred) const {
-    return std::any_of(e_.objects.begin(), e_.objects.end(), pred);
-  }
-
-  test::OsmesaContext gl_{64, 64};
-  Engine e_;
-};
-
-TEST_F(DemoScene, LoadsWithoutProblems) {
-  for (const Problem& p : e_.problems) ADD_FAILURE() << format_problem(p);
-  EXPECT_GE(e_.object_count, 10);
-  EXPECT_EQ(e_.object_count, static_cast<std::int32_t>(e_.objects.size()));
-  EXPECT_GE(e_.font_slot, 0);
-}
-
-TEST_F(DemoScene, UsesEverySurfaceFeature) {
-  const auto textured = [](const Face& f) { return f.texture_frames[0] != kNoTexture16; };
-  const auto coloured = [](const Face& f) {
-    return f.texture_frames[0] == kNoTexture16 && !(f.red == f.green && f.green == f.blue);
-  };
-  EXPECT_TRUE(any_object([&](const Object& o) { return std::any_of(o.faces.begin(), o.faces.end(), textured); }));
-  EXPECT_TRUE(any_object([&](const Object& o) { return std::any_of(o.faces.begin(), o.faces.end(), coloured); }));
-  // Texture animation: frames after the first, and a speed.
-  EXPECT_TRUE(any_object([](const Object& o) {
-    return o.tex_speed > 0 && std::any_of(o.faces.begin(), o.faces.end(), [](const Face& f) {
-             return f.texture_frames[1] != kNoTexture16 && f.texture_frames[7] != kNoTexture16;
-           });
-  }));
-  EXPECT_TRUE(any_object([](const Object& o) { return o.tex_shift[0] != 0 || o.tex_shift[1] != 0; }));
-  EXPECT_TRUE(any_object([](const Object& o) { return o.tex_evmap >= 0 && o.tex_env > 0; }));
-  EXPECT_TRUE(any_object([](const Object& o) { return o.bump_level > 0 && o.bump_tex[0] >= 0 && o.bump_tex[1] >= 0; }));
-  EXPECT_TRUE(any_object([](const Object& o) { return o.chromakey != 0 && o.chroma_tex >= 0; }));
-  EXPECT_TRUE(any_object([](const Object& o) { return o.tex_mask >= 0; }));
-  for (int mode : {1, 2, 3})
-    EXPECT_TRUE(any_object([mode](const Object& o) { return o.ghoul_mode == mode; })) << "ghoul mode " << mode;
-  EXPECT_TRUE(any_object([](const Object& o) { return o.object_bilinear == 0; }));
-  // Objects fixed to the camera's position, and fixed on the screen.
-  EXPECT_TRUE(any_object([](const Object& o) { return o.fixed == 1; }));
-  EXPECT_TRUE(any_object([](const Object& o) { return o.fixed == 2; }));
-  // Moving objects: spinning and orbiting.
-  EXPECT_TRUE(any_object([](const Object& o) { return o.rot_speed.y != 0 && o.orbit_speed.y == 0; }));
-  EXPECT_TRUE(any_object([](const Object& o) { return o.orbit_speed.y != 0; }));
-  EXPECT_EQ(e_.objects_move_switch, 1);
-}
-
-TEST_F(DemoScene, UsesEveryLightAndEffect) {
-  EXPECT_GE(e_.light_count, 1);
-  EXPECT_EQ(e_.light_switch, 1);
-  EXPECT_EQ(e_.phong, 1);
-  EXPECT_TRUE(any_object([](const Object& o) { return o.shadow_cast > 0; }));
-  EXPECT_TRUE(any_object([](const Object& o) { return o.halo_dim > 0 && o.halo_tex[0] >= 0 && o.halo_tex[1] >= 0; }));
-  EXPECT_EQ(e_.halo_switch, 1);
-  EXPECT_TRUE(any_object([](const Object& o) { return o.flare_dim > 0; }));
-  EXPECT_EQ(e_.flare_switch, 1);
-  for (int slot : e_.lens_slots) EXPECT_GE(slot, 0);
-  ASSERT_EQ(e_.particle_system_count, 2);
-  for (const ParticleSystem& s : e_.particle_systems) {
+  using Has = bool (*)(const Object&);
+  const std::pair<const char*, Has> kFeatures[] = {
+      {"textured face", [](const Object& o) { return any_face(o, textured); }},
+      {"coloured face", [](const Object& o) {
+         return any_face(o, [](const Face& f) { return !textured(f) && !(f.red == f.green && f.green == f.blue); });
+       }},
+      {"texture animation", [](const Object& o) {
+         return o.tex_speed > 0 && any_face(o, [](const Face& f) { return f.texture_frames[7] != kNoTexture16; });
+       }},
+      {"scrolling", [](const Object& o) { return o.tex_shift[0] != 0 || o.tex_shift[1] != 0; }},
+      {"environment map", [](const Object& o) { return o.tex_evmap >= 0 && o.tex_env > 0; }},
+      {"bump", [](const Object& o) { return o.bump_level > 0 && o.bump_tex[0] >= 0 && o.bump_tex[1] >= 0; }},
+      {"chroma key", [](const Object& o) { return o.chromakey != 0 && o.chroma_tex >= 0; }},
+      {"mask", [](const Object& o) { return o.tex_mask >= 0; }},
+      {"ghoul 1", [](const Object& o) { return o.ghoul_mode == 1; }},
+      {"ghoul 2", [](const Object& o) { return o.ghoul_mode == 2; }},
+      {"ghoul 3", [](const Object& o) { return o.ghoul_mode == 3; }},
+      {"no bilinear", [](const Object& o) { return o.object_bilinear == 0; }},
+      {"fixed to the camera", [](const Object& o) { return o.fixed == 1; }},
+      {"fixed on the screen", [](const Object& o) { return o.fixed == 2; }},
+      {"spinning", [](const Object& o) { return o.rot_speed.y != 0 && o.orbit_speed.y == 0; }},
+      {"orbiting", [](const Object& o) { return o.orbit_speed.y != 0; }},
+      {"shadow", [](const Object& o) { return o.shadow_cast > 0; }},
+      {"animated halo", [](const Object& o) { return o.halo_dim > 0 && o.halo_tex[0] >= 0 && o.halo_tex[1] >= 0; }},
+      {"flare", [](const Object& o) { return o.flare_dim > 0; }}};
+  for (const auto& [name, has] : kFeatures) EXPECT_TRUE(std::any_of(e.objects.begin(), e.objects.end(), has)) << name;
+  for (int on : {e.objects_move_switch, e.light_switch, e.phong, e.halo_switch, e.flare_switch, e.particle_switch,
+                 e.Fog, e.perspective_switch})
+    EXPECT_EQ(on, 1);
+  EXPECT_GE(e.light_count, 1);
+  for (int slot : e.lens_slots) EXPECT_GE(slot, 0);
+  ASSERT_EQ(e.particle_system_count, 2);
+  for (const ParticleSystem& s : e.particle_systems) {
     EXPECT_GE(s.texture_slot, 0);
     EXPECT_GT(s.count, 0);
     EXPECT_GT(s.velocity.y, 0);  // fountains rise
   }
-  EXPECT_EQ(e_.particle_switch, 1);
-  // A deep-blue fog.
-  EXPECT_EQ(e_.Fog, 1);
-  EXPECT_LT(e_.fog_near, e_.fog_far);
-  EXPECT_GT(e_.fog_colour[2], 2 * std::max(e_.fog_colour[0], e_.fog_colour[1]));
-  EXPECT_EQ(e_.perspective_switch, 1);
-}
+  EXPECT_LT(e.fog_near, e.fog_far);  // a deep-blue fog
+  EXPECT_GT(e.fog_colour[2], 2 * std::max(e.fog_colour[0], e.fog_colour[1]));
+  free_textures(e);
+  free_all(e);
 
-TEST(DemoScript, ShowsTextsAndMovesTheCamera) {
   const std::string script = read_bytes(kDir + "SCRIPT1.TXT");
-  EXPECT_NE(script.find("draw_text"), std::string::npos);
-  EXPECT_NE(script.find("set_textparams"), std::string::npos);
-  EXPECT_NE(script.find("move_camera"), std::string::npos);
-  ASSERT_FALSE(script.empty());
+  for (const char* command : {"draw_text", "set_textparams", "move_camera"})
+    EXPECT_NE(script.find(command), std::string::npos) << command;
   EXPECT_EQ(script.back(), '\n');  // the last line keeps its last character
 }
 
-// ------------------------------------------------------------ the font --
-
-constexpr int kCellCount = 96;
-
-std::string glyph_table() {
-  std::string t;
-  for (int c = 32; c <= 95; ++c) t += static_cast<char>(c);
-  t += '\'';
-  for (int c = 97; c <= 126; ++c) t += static_cast<char>(c);
-  t += ' ';
-  return t;
-}
-
-int glyph_index(char c) { return static_cast<int>(glyph_table().find(c)); }
-
-// The grey of texel (x, y) of glyph k's cell.
+// The grey of texel (x, y) of glyph k's cell, where the text overlay reads it.
 int cell_texel(const Image& font, int k, int x, int y) {
-  const int tx = (k % 16) * 16 + x, ty = 32 + (k / 16) * 16 + y;
-  return font.rgb[(static_cast<std::size_t>(ty) * font.width + tx) * 3];
+  const GlyphCell c = glyph_cell(k);
+  const long tx = std::lround(c.s0 * 255) + x, ty = std::lround(c.t0 * 255) + y;
+  return font.rgb[static_cast<std::size_t>(ty * font.width + tx) * 3];
 }
 
 // The first and last rows of a cell that hold ink; -1, -1 when none.
@@ -167,61 +122,38 @@ std::pair<int, int> ink_rows(const Image& font, int k) {
   int first = -1, last = -1;
   for (int y = 0; y < 16; ++y)
     for (int x = 0; x < 16; ++x)
-      if (cell_texel(font, k, x, y) > 64) {
-        if (first < 0) first = y;
-        last = y;
-      }
+      if (cell_texel(font, k, x, y) > 64) first = first < 0 ? y : first, last = y;
   return {first, last};
 }
 
-TEST(DemoFont, FollowsTheTextOverlayLayout) {
+TEST(DemoFont, FollowsTheTextOverlayLayoutWithGlyphsUprightOnOneBaseline) {
   const Image font = texture("ALFA");
   ASSERT_EQ(font.width, 256);
   ASSERT_EQ(font.height, 256);
   // Nothing outside the six rows of cells from texel row 32.
-  for (int y = 0; y < 256; ++y) {
-    if (y >= 32 && y < 32 + 6 * 16) continue;
-    for (int x = 0; x < 256; ++x) ASSERT_EQ(font.rgb[(static_cast<std::size_t>(y) * 256 + x) * 3], 0) << x << "," << y;
-  }
-  const std::string table = glyph_table();
-  ASSERT_EQ(table.size(), static_cast<std::size_t>(kCellCount));
-  for (int k = 0; k < kCellCount; ++k) {
-    SCOPED_TRACE(std::string("glyph ") + table[static_cast<std::size_t>(k)]);
-    const auto [first, last] = ink_rows(font, k);
-    EXPECT_EQ(first < 0, table[static_cast<std::size_t>(k)] == ' ');
+  for (int y = 0; y < 256; ++y)
+    for (int x = 0; x < 256 && (y < 32 || y >= 128); ++x)
+      ASSERT_EQ(font.rgb[(static_cast<std::size_t>(y) * 256 + x) * 3], 0) << x << "," << y;
+  for (int k = 0; k < 96; ++k) {
+    SCOPED_TRACE(k);
+    EXPECT_EQ(ink_rows(font, k).first < 0, k == 0 || k == 95);  // only the two spaces are blank
     // A free border round every cell keeps the neighbours apart.
-    for (int i = 0; i < 16; ++i) {
-      EXPECT_EQ(cell_texel(font, k, i, 0), 0);
-      EXPECT_EQ(cell_texel(font, k, i, 15), 0);
-      EXPECT_EQ(cell_texel(font, k, 0, i), 0);
-      EXPECT_EQ(cell_texel(font, k, 15, i), 0);
-    }
+    for (int i = 0; i < 16; ++i)
+      EXPECT_EQ(cell_texel(font, k, i, 0) + cell_texel(font, k, i, 15) + cell_texel(font, k, 0, i) +
+                    cell_texel(font, k, 15, i), 0);
   }
   // The quote's second cell (in the backquote's place) is drawn as a quote.
   for (int y = 0; y < 16; ++y)
     for (int x = 0; x < 16; ++x) EXPECT_EQ(cell_texel(font, 64, x, y), cell_texel(font, 7, x, y));
+  const auto ink = [&](char c) { return ink_rows(font, glyph_index(static_cast<unsigned char>(c))); };
+  EXPECT_LT(ink('A').first, ink('a').first);     // capitals are taller, so the top is up
+  EXPECT_EQ(ink('a').second, ink('x').second);   // lower case sits on the baseline
+  EXPECT_EQ(ink('A').second, ink('a').second);
+  EXPECT_GT(ink('g').second, ink('a').second);   // descenders go below it
+  EXPECT_GT(ink('_').first, ink('a').first);
+  EXPECT_LT(ink('\'').second, ink('a').second);
+  EXPECT_GE(ink('A').second - ink('A').first + 1, 9);  // capitals fill most of the cell
 }
-
-TEST(DemoFont, GlyphsStandUprightOnOneBaseline) {
-  const Image font = texture("ALFA");
-  ASSERT_EQ(font.width, 256);
-  const auto a = ink_rows(font, glyph_index('a'));
-  const auto big_a = ink_rows(font, glyph_index('A'));
-  const auto g = ink_rows(font, glyph_index('g'));
-  const auto x = ink_rows(font, glyph_index('x'));
-  const auto underscore = ink_rows(font, glyph_index('_'));
-  const auto quote = ink_rows(font, glyph_index('\''));
-  EXPECT_LT(big_a.first, a.first);     // capitals are taller, so the top is up
-  EXPECT_EQ(a.second, x.second);       // lower case sits on the baseline
-  EXPECT_EQ(big_a.second, a.second);
-  EXPECT_GT(g.second, a.second);       // descenders go below it
-  EXPECT_GT(underscore.first, a.first);
-  EXPECT_LT(quote.second, a.second);
-  // Uppercase letters fill most of the cell's height.
-  EXPECT_GE(big_a.second - big_a.first + 1, 9);
-}
-
-// ------------------------------------------------------- other textures --
 
 TEST(DemoTextures, ComeInTheirPairsAndFrames) {
   // The chroma key is white exactly where the emblem shows its key colour.
@@ -230,158 +162,99 @@ TEST(DemoTextures, ComeInTheirPairsAndFrames) {
   int keyed = 0, opaque = 0;
   for (std::size_t i = 0; i < key.rgb.size(); i += 3) {
     const int brightest = std::max({star.rgb[i], star.rgb[i + 1], star.rgb[i + 2]});
-    if (key.rgb[i] > 250) {
-      ++keyed;
-      EXPECT_LT(brightest, 10);
-    } else if (key.rgb[i] < 5) {
-      ++opaque;
-      EXPECT_GT(brightest, 40);
-    }
+    keyed += key.rgb[i] > 250;
+    opaque += key.rgb[i] < 5;
+    EXPECT_TRUE(key.rgb[i] > 250 ? brightest < 10 : key.rgb[i] >= 5 || brightest > 40) << i;
   }
-  EXPECT_GT(keyed, static_cast<int>(key.rgb.size() / 3 / 4));
-  EXPECT_GT(opaque, static_cast<int>(key.rgb.size() / 3 / 8));
-
+  EXPECT_GT(keyed, static_cast<int>(key.rgb.size() / 12));
+  EXPECT_GT(opaque, static_cast<int>(key.rgb.size() / 24));
   // The bump pair: one height map and its inverse.
   const Image b1 = texture("BUMP1"), b2 = texture("BUMP2");
   ASSERT_EQ(b1.rgb.size(), b2.rgb.size());
-  int lo = 255, hi = 0;
-  for (std::size_t i = 0; i < b1.rgb.size(); ++i) {
-    EXPECT_NEAR(b1.rgb[i] + b2.rgb[i], 255, 1) << i;
-    lo = std::min<int>(lo, b1.rgb[i]);
-    hi = std::max<int>(hi, b1.rgb[i]);
-  }
-  EXPECT_GT(hi - lo, 100);
-
+  for (std::size_t i = 0; i < b1.rgb.size(); ++i) ASSERT_NEAR(b1.rgb[i] + b2.rgb[i], 255, 1) << i;
+  const auto [lo, hi] = std::minmax_element(b1.rgb.begin(), b1.rgb.end());
+  EXPECT_GT(*hi - *lo, 100);
   // Eight animation frames, each different from the one before.
-  std::vector<Image> frames;
-  for (int i = 1; i <= 8; ++i) frames.push_back(texture("PLASMA" + std::to_string(i)));
-  for (std::size_t i = 0; i < frames.size(); ++i)
-    EXPECT_NE(frames[i].rgb, frames[(i + 1) % frames.size()].rgb) << "frame " << i + 1;
-
+  for (int i = 1; i <= 8; ++i)
+    EXPECT_NE(texture("PLASMA" + std::to_string(i)).rgb, texture("PLASMA" + std::to_string(i % 8 + 1)).rgb) << i;
   // Glows are dark at the edge and bright in the middle (they are added).
   for (const char* name : {"LENS1", "LENS3", "GLOW1", "GLOW2", "GLOW3", "GLOW4", "SPARK", "PARTICLE"}) {
     const Image glow = texture(name);
     ASSERT_GT(glow.width, 0) << name;
-    const std::size_t centre = (static_cast<std::size_t>(glow.height / 2) * glow.width + glow.width / 2) * 3;
-    EXPECT_GT(glow.rgb[centre], 200) << name;
+    EXPECT_GT(glow.rgb[(static_cast<std::size_t>(glow.height / 2) * glow.width + glow.width / 2) * 3], 200) << name;
     EXPECT_LT(glow.rgb[0], 8) << name;
   }
 }
 
-// ------------------------------------------------------------ models --
-
-ThreeDsModel model(const std::string& name) {
+ThreeDsMesh mesh(const std::string& name, std::size_t index = 0) {
   std::string reason;
   std::optional<ThreeDsModel> m = read_3ds(kDir + name + ".3DS", &reason);
-  EXPECT_TRUE(m.has_value()) << name << ": " << reason;
-  return m.value_or(ThreeDsModel{});
+  EXPECT_TRUE(m.has_value() && m->meshes.size() > index) << name << ": " << reason;
+  return m && m->meshes.size() > index ? m->meshes[index] : ThreeDsMesh{};
 }
 
-struct V3 {
-  double x, y, z;
-};
-V3 at(const ThreeDsMesh& mesh, std::uint16_t i) { return {mesh.vertices[i].x, mesh.vertices[i].y, mesh.vertices[i].z}; }
-V3 sub(V3 a, V3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-V3 cross(V3 a, V3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
-double dot(V3 a, V3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-
-// Calls f(normal, centroid) for every face of a mesh; the normal is
-// (V1 - V0) x (V2 - V0), which the engine treats as the front side.
+// Calls f(normal, centroid) for every face; the normal (V1 - V0) x (V2 - V0)
+// points to the side the engine draws.
 template <typename F>
-void each_face(const ThreeDsMesh& mesh, F f) {
-  for (const ThreeDsFace& face : mesh.faces) {
-    const V3 a = at(mesh, face.a), b = at(mesh, face.b), c = at(mesh, face.c);
-    f(cross(sub(b, a), sub(c, a)), V3{(a.x + b.x + c.x) / 3, (a.y + b.y + c.y) / 3, (a.z + b.z + c.z) / 3});
+void each_face(const ThreeDsMesh& m, F f) {
+  for (const ThreeDsFace& face : m.faces) {
+    const ThreeDsPoint a = m.vertices[face.a], b = m.vertices[face.b], c = m.vertices[face.c];
+    const float ux = b.x - a.x, uy = b.y - a.y, uz = b.z - a.z, vx = c.x - a.x, vy = c.y - a.y, vz = c.z - a.z;
+    f(ThreeDsPoint{uy * vz - uz * vy, uz * vx - ux * vz, ux * vy - uy * vx},
+      ThreeDsPoint{(a.x + b.x + c.x) / 3, (a.y + b.y + c.y) / 3, (a.z + b.z + c.z) / 3});
   }
 }
 
 TEST(DemoModels, FaceOutwardsAndPutTheirAnchorsFirst) {
   // The torus: every face turns away from the ring through its tube.
-  const ThreeDsModel ring = model("RING");
-  ASSERT_EQ(ring.meshes.size(), 1u);
-  int inward = 0;
-  each_face(ring.meshes[0], [&](V3 n, V3 c) {
-    const double r = std::sqrt(c.x * c.x + c.z * c.z);
-    const V3 tube_centre{c.x / r * 52, 0, c.z / r * 52};
-    inward += dot(n, sub(c, tube_centre)) <= 0;
+  const ThreeDsMesh ring = mesh("RING");
+  EXPECT_FALSE(ring.mapping.empty());
+  each_face(ring, [](ThreeDsPoint n, ThreeDsPoint c) {
+    const float r = std::sqrt(c.x * c.x + c.z * c.z);
+    EXPECT_GT(n.x * (c.x - c.x / r * 52) + n.y * c.y + n.z * (c.z - c.z / r * 52), 0);
   });
-  EXPECT_EQ(inward, 0);
-  EXPECT_FALSE(ring.meshes[0].mapping.empty());
-
   // The sky dome faces its centre, where the camera is.
-  const ThreeDsModel dome = model("DOME");
-  ASSERT_EQ(dome.meshes.size(), 1u);
-  int outward = 0;
-  each_face(dome.meshes[0], [&](V3 n, V3 c) { outward += dot(n, c) >= 0; });
-  EXPECT_EQ(outward, 0);
-
+  each_face(mesh("DOME"), [](ThreeDsPoint n, ThreeDsPoint c) { EXPECT_LT(n.x * c.x + n.y * c.y + n.z * c.z, 0); });
   // The brazier's first vertex is the middle of its top, where the particles
-  // are born; the rest of the brazier lies below it or round it.
-  const ThreeDsModel vase = model("VASE");
-  ASSERT_GE(vase.meshes.size(), 2u);
-  const ThreeDsPoint first = vase.meshes[0].vertices.at(0);
-  EXPECT_EQ(first.x, 0);
-  EXPECT_EQ(first.z, 0);
-  float top = 0;
-  for (const ThreeDsMesh& m : vase.meshes)
-    for (const ThreeDsPoint& p : m.vertices) top = std::max(top, p.y);
-  EXPECT_GT(first.y, top * 0.8f);
-  each_face(vase.meshes[0], [](V3 n, V3) { EXPECT_GT(n.y, 0); });  // the coals face up
-
-  // The orb's first vertex is its centre, where its halo is drawn.
-  const ThreeDsModel ball = model("BALL");
-  ASSERT_GE(ball.meshes.size(), 2u);
-  const ThreeDsPoint centre = ball.meshes[0].vertices.at(0);
-  float lo = 1e9f, hi = -1e9f;
-  for (const ThreeDsPoint& p : ball.meshes[1].vertices) {
-    lo = std::min(lo, p.y);
-    hi = std::max(hi, p.y);
-  }
-  EXPECT_NEAR(centre.y, (lo + hi) / 2, 0.01);
-  EXPECT_EQ(centre.x, 0);
-  EXPECT_EQ(centre.z, 0);
-
-  for (const char* name : {"GRID", "TUBE"}) EXPECT_FALSE(model(name).meshes.empty()) << name;
-}
-
-// ------------------------------------------------------------ thumbnail --
-
-std::uint32_t le32(const std::string& b, std::size_t at) {
-  return std::uint32_t(std::uint8_t(b[at])) | std::uint32_t(std::uint8_t(b[at + 1])) << 8 |
-         std::uint32_t(std::uint8_t(b[at + 2])) << 16 | std::uint32_t(std::uint8_t(b[at + 3])) << 24;
-}
-std::uint16_t le16(const std::string& b, std::size_t at) {
-  return static_cast<std::uint16_t>(std::uint8_t(b[at]) | std::uint8_t(b[at + 1]) << 8);
+  // are born, and its coals face up; the orb's first vertex is its centre,
+  // where its halo is drawn.
+  const ThreeDsMesh coals = mesh("VASE"), bowl = mesh("VASE", 1), orb = mesh("BALL", 1);
+  ASSERT_FALSE(coals.vertices.empty() || bowl.vertices.empty() || orb.vertices.empty());
+  const auto by_y = [](ThreeDsPoint a, ThreeDsPoint b) { return a.y < b.y; };
+  const ThreeDsPoint top = coals.vertices[0], centre = mesh("BALL").vertices.at(0);
+  const float highest = std::max(std::max_element(bowl.vertices.begin(), bowl.vertices.end(), by_y)->y,
+                                 std::max_element(coals.vertices.begin(), coals.vertices.end(), by_y)->y);
+  EXPECT_TRUE(top.x == 0 && top.z == 0 && top.y > 0.8f * highest);
+  each_face(coals, [](ThreeDsPoint n, ThreeDsPoint) { EXPECT_GT(n.y, 0); });
+  const auto [lo, hi] = std::minmax_element(orb.vertices.begin(), orb.vertices.end(), by_y);
+  EXPECT_NEAR(centre.y, (lo->y + hi->y) / 2, 0.01);
+  EXPECT_TRUE(centre.x == 0 && centre.z == 0);
+  EXPECT_FALSE(mesh("GRID").faces.empty() || mesh("TUBE").faces.empty());
 }
 
 TEST(DemoThumbnail, IsASmall24BitBitmapWithAPicture) {
   const std::string bmp = read_bytes(kDir + "THUMB.BMP");
   ASSERT_GE(bmp.size(), 54u);
+  const auto le = [&](std::size_t at, int bytes) {
+    std::uint32_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i) v = v << 8 | std::uint8_t(bmp[at + static_cast<std::size_t>(i)]);
+    return v;
+  };
+  const std::uint32_t width = le(18, 4), height = le(22, 4), row = (width * 3 + 3) / 4 * 4;
   EXPECT_EQ(bmp.substr(0, 2), "BM");
-  EXPECT_EQ(le32(bmp, 2), bmp.size());
-  EXPECT_EQ(le32(bmp, 10), 54u);  // the pixels follow the two headers
-  EXPECT_EQ(le32(bmp, 14), 40u);  // an information header, not a core header
-  const std::int32_t width = static_cast<std::int32_t>(le32(bmp, 18));
-  const std::int32_t height = static_cast<std::int32_t>(le32(bmp, 22));
-  EXPECT_GT(width, 32);
-  EXPECT_LE(width, 256);
-  EXPECT_GT(height, 24);
-  EXPECT_LE(height, 256);
-  EXPECT_EQ(le16(bmp, 26), 1);   // planes
-  EXPECT_EQ(le16(bmp, 28), 24);  // bits per pixel: no colour table
-  EXPECT_EQ(le32(bmp, 30), 0u);  // not compressed
-  const std::uint32_t row = (static_cast<std::uint32_t>(width) * 3 + 3) / 4 * 4;
-  EXPECT_EQ(le32(bmp, 34), row * static_cast<std::uint32_t>(height));
-  ASSERT_EQ(bmp.size(), 54 + row * static_cast<std::uint32_t>(height));
+  // File size, pixel offset, information header (not a core one), one plane,
+  // 24 bits (no colour table), not compressed, image size.
+  EXPECT_EQ((std::vector<std::uint32_t>{le(2, 4), le(10, 4), le(14, 4), le(26, 2), le(28, 2), le(30, 4), le(34, 4)}),
+            (std::vector<std::uint32_t>{std::uint32_t(bmp.size()), 54, 40, 1, 24, 0, row * height}));
+  EXPECT_TRUE(width > 32 && width <= 256 && height > 24 && height <= 256) << width << "x" << height;
+  ASSERT_EQ(bmp.size(), 54 + row * height);
   // A picture, not one colour: many different pixels.
   std::vector<std::uint32_t> pixels;
-  for (std::int32_t y = 0; y < height; ++y)
-    for (std::int32_t x = 0; x < width; ++x) pixels.push_back(le32(bmp, 54 + y * row + x * 3) & 0xFFFFFF);
+  for (std::uint32_t y = 0; y < height; ++y)
+    for (std::uint32_t x = 0; x < width; ++x) pixels.push_back(le(54 + y * row + x * 3, 3));
   std::sort(pixels.begin(), pixels.end());
   EXPECT_GT(std::unique(pixels.begin(), pixels.end()) - pixels.begin(), 200);
 }
-
-// ------------------------------------------------------------ package --
 
 TEST(DemoPackage, HoldsExactlyTheGeneratedFolderAndSitsBesideThePlayer) {
   std::string scratch = (fs::temp_directory_path() / "kelvo-demo-test-XXXXXX").string();
@@ -393,25 +266,20 @@ TEST(DemoPackage, HoldsExactlyTheGeneratedFolderAndSitsBesideThePlayer) {
   e.paths.path_list = scratch + "files.lst";
   e.paths.path_temp = scratch + "Kelvo.tmp";
   ASSERT_EQ(extract_package(e), ExtractResult::extracted);
-
   std::vector<std::string> members, generated;
-  for (const auto& entry : fs::directory_iterator(scratch)) {
-    const std::string name = entry.path().filename().string();
-    if (name != "files.lst" && name != "Kelvo.tmp") members.push_back(name);
-  }
+  for (const auto& entry : fs::directory_iterator(scratch))
+    if (entry.path().filename() != "files.lst" && entry.path().filename() != "Kelvo.tmp")
+      members.push_back(entry.path().filename().string());
   for (const auto& entry : fs::directory_iterator(kDir)) generated.push_back(entry.path().filename().string());
   std::sort(members.begin(), members.end());
   std::sort(generated.begin(), generated.end());
   EXPECT_EQ(members, generated);
-  for (const std::string& name : generated)
-    EXPECT_EQ(read_bytes(scratch + name), read_bytes(kDir + name)) << name;
+  for (const std::string& name : generated) EXPECT_EQ(read_bytes(scratch + name), read_bytes(kDir + name)) << name;
   for (const char* name : {"SCENE1.TXT", "SCRIPT1.TXT", "ALFA.3DF", "THUMB.BMP", "LENS1.3DF", "LENS4.3DF"})
     EXPECT_NE(std::find(members.begin(), members.end(), name), members.end()) << name;
-
   delete_extracted_files(e);
   std::error_code ec;
   fs::remove_all(scratch, ec);
-
   EXPECT_EQ(read_bytes(KELVO_DEMO_PAK_BESIDE_PLAYER), read_bytes(KELVO_DEMO_PAK));
 }
 

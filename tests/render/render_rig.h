@@ -1,5 +1,6 @@
-// Scenes built by hand for the renderer's tests: objects made of a few faces,
-// and a small software GL context set up as the player sets up its view.
+// Scenes built by hand for the renderer's tests, drawn either through the GL
+// recorder or into a small software GL context set up as the player sets up
+// its view.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include "model/texture_3df_write.h"
 #include "model/texture_slots.h"
 #include "render/frame_renderer.h"
+#include "render/gl_recorder.h"
 #include "scene/engine_state.h"
 #include "support/osmesa_context.h"
 #include "support/recording_platform.h"
@@ -21,23 +23,22 @@ inline std::uint32_t argb(int a, int r, int g, int b) {
   return (std::uint32_t(a) << 24) | (std::uint32_t(r) << 16) | (std::uint32_t(g) << 8) | std::uint32_t(b);
 }
 
-// Adds a face over vertices `corners` (3 or 4 of them) with colour r, g, b
-// (0..127) and alpha, as the scene load leaves it: corner and vertex colours
-// equal to the face colour, texture coordinates 0..1 over a quad.
+// Adds a face over 3 or 4 `corners` with colour r, g, b (0..127) and alpha, as
+// the scene load leaves it: corner and vertex colours equal to the face colour,
+// texture coordinates 0..1 over a quad.
 inline Face& add_face(Object& o, std::initializer_list<int> corners, int r, int g, int b, int a = 127) {
   Face f;
-  int k = 0;
-  for (int c : corners) f.corners[static_cast<std::size_t>(k++)] = c;
-  f.corner_count = static_cast<std::int16_t>(k);
-  f.red = static_cast<std::uint8_t>(r);
-  f.green = static_cast<std::uint8_t>(g);
-  f.blue = static_cast<std::uint8_t>(b);
-  f.alpha = static_cast<std::uint8_t>(a);
+  f.corner_count = 0;
+  for (int c : corners) {
+    f.corners[static_cast<std::size_t>(f.corner_count++)] = c;
+    o.vertices[static_cast<std::size_t>(c)].vertex_colour = argb(a, r, g, b);
+  }
+  f.red = static_cast<std::uint8_t>(r), f.green = static_cast<std::uint8_t>(g);
+  f.blue = static_cast<std::uint8_t>(b), f.alpha = static_cast<std::uint8_t>(a);
   f.visible = 1;
   f.u = {0, 1, 1, 0};
   f.v = {0, 0, 1, 1};
   f.corner_colours.fill(argb(a, r, g, b));
-  for (int c : corners) o.vertices[static_cast<std::size_t>(c)].vertex_colour = argb(a, r, g, b);
   o.faces.push_back(f);
   o.face_count = static_cast<std::int32_t>(o.faces.size());
   return o.faces.back();
@@ -50,15 +51,16 @@ inline Object object_with_points(std::initializer_list<Vec3> points) {
   return o;
 }
 
-// A square in the plane z, from (x0, y0) to (x1, y1), clockwise on screen
-// seen from the origin (so it faces the camera with the default culling).
-inline Object facing_square(float x0, float y0, float x1, float y1, float z, int r, int g, int b, int a = 127) {
+// A square in the plane z from (x0, y0) to (x1, y1), clockwise on screen seen
+// from the origin (so it faces the camera with the default culling).
+inline Object facing_square(float x0, float y0, float x1, float y1, float z, int r, int g, int b) {
   Object o = object_with_points({{x0, y1, z}, {x1, y1, z}, {x1, y0, z}, {x0, y0, z}});
-  add_face(o, {0, 1, 2, 3}, r, g, b, a);
+  add_face(o, {0, 1, 2, 3}, r, g, b);
   return o;
 }
+// A grey 20 x 20 square at depth z.
+inline Object square_at(float z) { return facing_square(-10, -10, 10, 10, z, 100, 100, 100); }
 
-// Adds `o` to the scene as the next object.
 inline Object& add_object(Engine& e, Object o) {
   o.index = static_cast<std::int32_t>(e.objects.size());
   e.objects.push_back(std::move(o));
@@ -66,19 +68,21 @@ inline Object& add_object(Engine& e, Object o) {
   return e.objects.back();
 }
 
-// Adds a light for object `n` as the scene load does (colour from its first
-// face, 0..255 in the file, so the face's 0..127 count double here).
-inline Light& add_light(Engine& e, int n, float r = 1, float g = 1, float b = 1) {
+// Adds a hidden object with one white face over p0, p1, p2 and a white light
+// for it, as the scene load does.
+inline Light& add_hidden_light(Engine& e, Vec3 p0, Vec3 p1, Vec3 p2) {
+  Object o = object_with_points({p0, p1, p2});
+  add_face(o, {0, 1, 2}, 127, 127, 127);
+  o.visible = 0;
   Light l;
-  l.object = n;
-  l.colour = {r, g, b};
+  l.object = add_object(e, std::move(o)).index;
+  l.colour = {1, 1, 1};
   e.lights.push_back(l);
   e.light_count = static_cast<std::int32_t>(e.lights.size());
   return e.lights.back();
 }
 
-// Gives texture slot `slot` a made-up GL name, for recorded frames (no
-// texture exists behind it).
+// Gives texture slot `slot` a made-up GL name, for recorded frames.
 inline void fake_slot(Engine& e, int slot, std::uint32_t gl_name) {
   TextureSlot& s = e.texture_slots[static_cast<std::size_t>(slot)];
   s.name = "T" + std::to_string(slot);
@@ -88,14 +92,29 @@ inline void fake_slot(Engine& e, int slot, std::uint32_t gl_name) {
 
 // An engine with nothing switched on beyond what a test asks for.
 inline void quiet(Engine& e) {
-  e.Fog = 0;
-  e.light_switch = 0;
-  e.flare_switch = 0;
-  e.halo_switch = 0;
-  e.particle_switch = 0;
-  e.objects_move_switch = 0;
+  e.Fog = e.light_switch = e.flare_switch = e.halo_switch = e.particle_switch = e.objects_move_switch = 0;
   e.viewport_box = {0, 0, 800, 600};
 }
+
+// Frames drawn through the recorder, without a GL context.
+struct RecordedFrame {
+  Engine e;
+  RecordingPlatform platform;
+  GlRecorder rec;
+  RecordedFrame() {
+    quiet(e);
+    e.gl_ready = 1;
+  }
+  // Draws `n` frames; the recorder keeps only the last one.
+  const std::vector<RecordedDraw>& frame(int n = 1) {
+    for (int i = 0; i < n; ++i) {
+      rec.calls.clear();
+      rec.draws.clear();
+      render_frame(e, platform);
+    }
+    return rec.draws;
+  }
+};
 
 inline int red_of(std::uint32_t rgba) { return static_cast<int>(rgba >> 24); }
 inline int green_of(std::uint32_t rgba) { return static_cast<int>((rgba >> 16) & 0xFF); }
@@ -118,11 +137,10 @@ struct RenderRig {
     set_initial_gl_state(e);
     view();
   }
-  // The view set-up again, after a test changed the fog or the far plane.
+  // The view set-up again, after a test changed the fog.
   void view() { view_setup(e, platform); }
-  // A texture of one colour, loaded into a slot; its slot.
-  int texture(const std::string& name, std::uint8_t r = 255, std::uint8_t g = 255, std::uint8_t b = 255,
-              int side = 4) {
+  // A square texture of one colour, loaded into a slot; its slot.
+  int texture(const std::string& name, std::uint8_t r, std::uint8_t g, std::uint8_t b, int side = 4) {
     Image image{side, side, {}};
     for (int i = 0; i < side * side; ++i) image.rgb.insert(image.rgb.end(), {r, g, b});
     std::vector<std::uint8_t> bytes = encode_3df(image, TexelFormat::rgb565);
@@ -131,16 +149,13 @@ struct RenderRig {
   }
   void frame() { render_frame(e, platform); }
   std::uint32_t pixel(int x, int y) const { return context.pixel(x, y); }
-  // Pixels whose colour differs from `background`.
-  int pixels_unlike(std::uint32_t background) const {
+  bool black(int x, int y) const { return (pixel(x, y) & 0xFFFFFF00u) == 0; }
+  // Pixels that are not black.
+  int lit_pixels() const {
     pixel(0, 0);  // finishes the drawing
     const std::vector<std::uint8_t>& b = context.buffer();
     int n = 0;
-    for (std::size_t i = 0; i + 3 < b.size(); i += 4) {
-      const std::uint32_t rgb = (std::uint32_t(b[i]) << 24) | (std::uint32_t(b[i + 1]) << 16) |
-                                (std::uint32_t(b[i + 2]) << 8);
-      if (rgb != (background & 0xFFFFFF00u)) ++n;
-    }
+    for (std::size_t i = 0; i + 3 < b.size(); i += 4) n += (b[i] | b[i + 1] | b[i + 2]) != 0;
     return n;
   }
 };
