@@ -12,7 +12,6 @@ add_dependencies(kelvo_tests kelvo-tex)
 target_sources(kelvo_tests PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/three_ds_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/model_prepare_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/check_model_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../../tools/kelvo_check_model.cpp
 )
 target_link_libraries(kelvo_tests PRIVATE 3ds)
