@@ -83,18 +83,7 @@ void HeadlessPlatform::message_box(const char* text, const char* title) {
   std::fprintf(stderr, "kelvo-render: %s: %s\n", title, text);
 }
 
-std::string HeadlessPlatform::work_directory() {
-  if (work_dir_) return work_dir_->path();
-  if (work_dir_failed_) return {};
-  std::string error;
-  work_dir_ = InstanceWorkDir::create(error);
-  if (!work_dir_) {
-    work_dir_failed_ = true;
-    std::fprintf(stderr, "kelvo-render: no private work directory: %s\n", error.c_str());
-    return {};
-  }
-  return work_dir_->path();
-}
+std::string HeadlessPlatform::work_directory() { return work_dir_.path(); }
 
 std::string HeadlessPlatform::program_directory() { return executable_directory(); }
 

@@ -89,8 +89,7 @@ class HeadlessPlatform : public Platform {
   bool gl_failed_ = false;
   bool gl_requested_ = false;
 
-  std::optional<InstanceWorkDir> work_dir_;
-  bool work_dir_failed_ = false;
+  LazyWorkDir work_dir_{"kelvo-render"};
   SettingsFile settings_;
   SizeOverrideStore sized_;
   SilentStore silent_;

@@ -370,18 +370,7 @@ long SdlPlatform::default_proc(const WindowMessage& message) {
   }
 }
 
-std::string SdlPlatform::work_directory() {
-  if (work_dir_) return work_dir_->path();
-  if (work_dir_failed_) return {};
-  std::string error;
-  work_dir_ = InstanceWorkDir::create(error);
-  if (!work_dir_) {
-    work_dir_failed_ = true;
-    std::fprintf(stderr, "kelvo: no private work directory: %s\n", error.c_str());
-    return {};
-  }
-  return work_dir_->path();
-}
+std::string SdlPlatform::work_directory() { return work_dir_.path(); }
 
 std::string SdlPlatform::program_directory() {
   char buffer[PATH_MAX];

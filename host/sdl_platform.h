@@ -110,8 +110,7 @@ class SdlPlatform : public Platform {
   int mode_width_ = 0, mode_height_ = 0;
   std::unique_ptr<Fbo> fbo_;
 
-  std::optional<InstanceWorkDir> work_dir_;
-  bool work_dir_failed_ = false;
+  LazyWorkDir work_dir_{"kelvo"};
   SettingsFile settings_;
   std::unique_ptr<SizeOverrideStore> size_override_;
 };

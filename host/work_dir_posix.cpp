@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -269,6 +270,19 @@ void InstanceWorkDir::release() {
     lock_fd_ = -1;
   }
   path_.clear();
+}
+
+std::string LazyWorkDir::path() {
+  if (dir_) return dir_->path();
+  if (failed_) return {};
+  std::string error;
+  dir_ = InstanceWorkDir::create(error);
+  if (!dir_) {
+    failed_ = true;
+    std::fprintf(stderr, "%s: no private work directory: %s\n", program_, error.c_str());
+    return {};
+  }
+  return dir_->path();
 }
 
 }  // namespace kelvo

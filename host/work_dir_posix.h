@@ -57,4 +57,17 @@ class InstanceWorkDir {
   int lock_fd_ = -1;
 };
 
+// A platform's instance directory, made on first use. A failure is reported
+// once on stderr under `program`'s name and gives "" from then on.
+class LazyWorkDir {
+ public:
+  explicit LazyWorkDir(const char* program) : program_(program) {}
+  std::string path();
+
+ private:
+  const char* program_;
+  std::optional<InstanceWorkDir> dir_;
+  bool failed_ = false;
+};
+
 }  // namespace kelvo

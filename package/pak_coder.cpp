@@ -19,6 +19,8 @@
 
 #include "package/pak_coder.h"
 
+#include "package/fd_io.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -355,42 +357,6 @@ class Decoder {
 };
 
 // ------------------------------------------------------------ file helpers --
-
-bool write_all(int fd, const std::uint8_t* p, std::size_t n) {
-  while (n > 0) {
-    const ssize_t w = ::write(fd, p, n);
-    if (w < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (w == 0) {
-      errno = EIO;
-      return false;
-    }
-    p += w;
-    n -= static_cast<std::size_t>(w);
-  }
-  return true;
-}
-
-std::ptrdiff_t read_some(int fd, std::uint8_t* p, std::size_t n) {
-  for (;;) {
-    const ssize_t r = ::read(fd, p, n);
-    if (r >= 0 || errno != EINTR) return r;
-  }
-}
-
-// Reads until `n` bytes or the end of the file.
-std::ptrdiff_t read_full(int fd, std::uint8_t* p, std::size_t n) {
-  std::size_t got = 0;
-  while (got < n) {
-    const std::ptrdiff_t r = read_some(fd, p + got, n - got);
-    if (r < 0) return -1;
-    if (r == 0) break;
-    got += static_cast<std::size_t>(r);
-  }
-  return static_cast<std::ptrdiff_t>(got);
-}
 
 // An output file that is removed unless the work succeeds. Only regular files
 // are ever removed: writing to a device such as /dev/null must not delete it.

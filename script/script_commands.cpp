@@ -237,6 +237,8 @@ ScriptStep ScriptInterpreter::cmd_show_hide(std::string_view keyword) {
   return write(w);
 }
 
+// move_object, position_object, rotate_object and rotate_center: one object
+// record; the rotations take no position and their angles from argument 3.
 ScriptStep ScriptInterpreter::cmd_object(std::string_view keyword) {
   const std::int64_t target = object_target();
   if (!valid_target(target)) {
@@ -245,26 +247,15 @@ ScriptStep ScriptInterpreter::cmd_object(std::string_view keyword) {
   }
   PendingRecord r;
   r.target = static_cast<std::int32_t>(target);
-  r.mode = keyword == "move_object" ? kModeMove : kModeGoTo;
   r.frames = script_int(args_[1]);
-  r.a = vec(args_[2], args_[3], args_[4]);
-  r.b = vec(args_[5], args_[6], args_[7]);
-  r.object_record = true;
-  return wait_for_record(r);
-}
-
-ScriptStep ScriptInterpreter::cmd_rotate(std::string_view keyword) {
-  const std::int64_t target = object_target();
-  if (!valid_target(target)) {
-    debug_log(e_.log, "script - no object %lld", static_cast<long long>(target + 1));
-    return kRan;
+  if (keyword == "rotate_object" || keyword == "rotate_center") {
+    r.mode = keyword == "rotate_object" ? kModeOrbit : kModeSpin;
+    r.b = vec(args_[2], args_[3], args_[4]);
+  } else {
+    r.mode = keyword == "move_object" ? kModeMove : kModeGoTo;
+    r.a = vec(args_[2], args_[3], args_[4]);
+    r.b = vec(args_[5], args_[6], args_[7]);
   }
-  PendingRecord r;
-  r.target = static_cast<std::int32_t>(target);
-  r.mode = keyword == "rotate_object" ? kModeOrbit : kModeSpin;
-  r.frames = script_int(args_[1]);
-  r.a = {};
-  r.b = vec(args_[2], args_[3], args_[4]);
   r.object_record = true;
   return wait_for_record(r);
 }

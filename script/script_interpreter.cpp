@@ -44,8 +44,8 @@ const std::array<ScriptInterpreter::Command, 37> ScriptInterpreter::kCommands{{
     {"show_object", &ScriptInterpreter::cmd_show_hide},
     {"move_object", &ScriptInterpreter::cmd_object},
     {"position_object", &ScriptInterpreter::cmd_object},
-    {"rotate_object", &ScriptInterpreter::cmd_rotate},
-    {"rotate_center", &ScriptInterpreter::cmd_rotate},
+    {"rotate_object", &ScriptInterpreter::cmd_object},
+    {"rotate_center", &ScriptInterpreter::cmd_object},
 }};
 
 namespace {

@@ -142,7 +142,6 @@ class ScriptInterpreter {
   ScriptStep cmd_change_res(std::string_view);
   ScriptStep cmd_show_hide(std::string_view);
   ScriptStep cmd_object(std::string_view);
-  ScriptStep cmd_rotate(std::string_view);
 
   Engine& e_;
   std::int32_t speed_;

@@ -19,6 +19,7 @@
 // Exit status: 0 success, 1 bad or truncated input or an I/O error, 2 usage.
 
 #include "package/member_stream.h"
+#include "package/fd_io.h"
 #include "package/pak_coder.h"
 
 #include <dirent.h>
@@ -158,39 +159,8 @@ std::string printable(std::string_view s) {
 
 // ------------------------------------------------------------------- I/O --
 
-bool write_all(int fd, const void* data, std::size_t n) {
-  const auto* p = static_cast<const std::uint8_t*>(data);
-  while (n > 0) {
-    const ssize_t w = ::write(fd, p, n);
-    if (w < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (w == 0) {
-      errno = EIO;
-      return false;
-    }
-    p += w;
-    n -= static_cast<std::size_t>(w);
-  }
-  return true;
-}
-
-// Reads until `n` bytes, the end of the file or an error (-1).
-std::ptrdiff_t read_full(int fd, void* data, std::size_t n) {
-  auto* p = static_cast<std::uint8_t*>(data);
-  std::size_t got = 0;
-  while (got < n) {
-    const ssize_t r = ::read(fd, p + got, n - got);
-    if (r < 0) {
-      if (errno == EINTR) continue;
-      return -1;
-    }
-    if (r == 0) break;
-    got += static_cast<std::size_t>(r);
-  }
-  return static_cast<std::ptrdiff_t>(got);
-}
+using kelvo::read_full;
+using kelvo::write_all;
 
 class Fd {
  public:
