@@ -1,6 +1,6 @@
 #include "render/gl_recorder.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <utility>
 
 #include "render/gl_calls.h"
@@ -13,32 +13,26 @@ GlRecorder* active = nullptr;
 #define KELVO_NAMED(n) {n, #n}
 std::string name(GLenum value) {
   static const std::pair<GLenum, const char*> kNames[] = {
-      KELVO_NAMED(GL_ZERO),       KELVO_NAMED(GL_ONE),        KELVO_NAMED(GL_SRC_ALPHA),
-      KELVO_NAMED(GL_ONE_MINUS_SRC_ALPHA), KELVO_NAMED(GL_DST_COLOR), KELVO_NAMED(GL_SRC_COLOR),
-      KELVO_NAMED(GL_TEXTURE_2D), KELVO_NAMED(GL_DEPTH_TEST), KELVO_NAMED(GL_FOG),
-      KELVO_NAMED(GL_CULL_FACE),  KELVO_NAMED(GL_CW),         KELVO_NAMED(GL_CCW),
-      KELVO_NAMED(GL_QUADS),      KELVO_NAMED(GL_TRIANGLES),  KELVO_NAMED(GL_LINE_STRIP),
-      KELVO_NAMED(GL_NEAREST),    KELVO_NAMED(GL_LINEAR),     KELVO_NAMED(GL_TEXTURE_MIN_FILTER),
-      KELVO_NAMED(GL_TEXTURE_MAG_FILTER)};
+      KELVO_NAMED(GL_ZERO), KELVO_NAMED(GL_ONE), KELVO_NAMED(GL_SRC_ALPHA), KELVO_NAMED(GL_ONE_MINUS_SRC_ALPHA),
+      KELVO_NAMED(GL_DST_COLOR), KELVO_NAMED(GL_SRC_COLOR), KELVO_NAMED(GL_TEXTURE_2D), KELVO_NAMED(GL_DEPTH_TEST),
+      KELVO_NAMED(GL_FOG), KELVO_NAMED(GL_CULL_FACE), KELVO_NAMED(GL_CW), KELVO_NAMED(GL_CCW), KELVO_NAMED(GL_QUADS),
+      KELVO_NAMED(GL_TRIANGLES), KELVO_NAMED(GL_LINE_STRIP), KELVO_NAMED(GL_NEAREST), KELVO_NAMED(GL_LINEAR),
+      KELVO_NAMED(GL_TEXTURE_MIN_FILTER), KELVO_NAMED(GL_TEXTURE_MAG_FILTER)};
   for (const auto& [v, text] : kNames)
     if (v == value) return text;
-  char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "0x%X", value);
-  return buffer;
+  return std::to_string(value);
 }
 #undef KELVO_NAMED
 
 void add(const std::string& call) { active->calls.push_back(call); }
 void set_cap(GLenum cap, int on) {
   RecordedDraw& s = active->state;
-  if (cap == GL_DEPTH_TEST) s.depth_test = on;
-  if (cap == GL_TEXTURE_2D) s.texture_2d = on;
-  if (cap == GL_FOG) s.fog = on;
-  if (cap == GL_CULL_FACE) s.cull_face = on;
+  int other = 0;
+  (cap == GL_DEPTH_TEST ? s.depth_test : cap == GL_TEXTURE_2D ? s.texture_2d : cap == GL_FOG ? s.fog
+                                                                : cap == GL_CULL_FACE ? s.cull_face : other) = on;
 }
 void colour(float r, float g, float b, float a) {
-  RecordedVertex& c = active->current;
-  c.r = r, c.g = g, c.b = b, c.a = a;
+  active->current.r = r, active->current.g = g, active->current.b = b, active->current.a = a;
 }
 float unit(GLbyte b) { return static_cast<float>(b) / 127.0f; }
 
@@ -90,10 +84,9 @@ GlRecorder::~GlRecorder() {
   active = nullptr;
 }
 
-int GlRecorder::find(const std::string& call, int from) const {
-  for (std::size_t i = static_cast<std::size_t>(from < 0 ? 0 : from); i < calls.size(); ++i)
-    if (calls[i] == call) return static_cast<int>(i);
-  return -1;
+int GlRecorder::find(const std::string& call) const {
+  const auto it = std::find(calls.begin(), calls.end(), call);
+  return it == calls.end() ? -1 : static_cast<int>(it - calls.begin());
 }
 
 }  // namespace kelvo::test

@@ -27,10 +27,8 @@ struct RecordedDraw {
 struct GlRecorder {
   GlRecorder();
   ~GlRecorder();
-  GlRecorder(const GlRecorder&) = delete;
-  GlRecorder& operator=(const GlRecorder&) = delete;
-  // Index of the first call equal to `call` at or after `from`, or -1.
-  int find(const std::string& call, int from = 0) const;
+  // Index of the first call equal to `call`, or -1.
+  int find(const std::string& call) const;
   // The calls [from, to).
   std::vector<std::string> between(int from, int to) const { return {calls.begin() + from, calls.begin() + to}; }
 

@@ -33,11 +33,8 @@ inline Face& add_face(Object& o, std::initializer_list<int> corners, int r, int 
     f.corners[static_cast<std::size_t>(f.corner_count++)] = c;
     o.vertices[static_cast<std::size_t>(c)].vertex_colour = argb(a, r, g, b);
   }
-  f.red = static_cast<std::uint8_t>(r), f.green = static_cast<std::uint8_t>(g);
-  f.blue = static_cast<std::uint8_t>(b), f.alpha = static_cast<std::uint8_t>(a);
-  f.visible = 1;
-  f.u = {0, 1, 1, 0};
-  f.v = {0, 0, 1, 1};
+  f.red = std::uint8_t(r), f.green = std::uint8_t(g), f.blue = std::uint8_t(b), f.alpha = std::uint8_t(a);
+  f.visible = 1, f.u = {0, 1, 1, 0}, f.v = {0, 0, 1, 1};
   f.corner_colours.fill(argb(a, r, g, b));
   o.faces.push_back(f);
   o.face_count = static_cast<std::int32_t>(o.faces.size());
@@ -62,9 +59,9 @@ inline Object facing_square(float x0, float y0, float x1, float y1, float z, int
 inline Object square_at(float z) { return facing_square(-10, -10, 10, 10, z, 100, 100, 100); }
 
 inline Object& add_object(Engine& e, Object o) {
-  o.index = static_cast<std::int32_t>(e.objects.size());
+  o.index = e.object_count = static_cast<std::int32_t>(e.objects.size());
   e.objects.push_back(std::move(o));
-  e.object_count = static_cast<std::int32_t>(e.objects.size());
+  ++e.object_count;
   return e.objects.back();
 }
 
@@ -74,10 +71,9 @@ inline Light& add_hidden_light(Engine& e, Vec3 p0, Vec3 p1, Vec3 p2) {
   Object o = object_with_points({p0, p1, p2});
   add_face(o, {0, 1, 2}, 127, 127, 127);
   o.visible = 0;
-  Light l;
-  l.object = add_object(e, std::move(o)).index;
-  l.colour = {1, 1, 1};
-  e.lights.push_back(l);
+  e.lights.push_back(Light{});
+  e.lights.back().object = add_object(e, std::move(o)).index;
+  e.lights.back().colour = {1, 1, 1};
   e.light_count = static_cast<std::int32_t>(e.lights.size());
   return e.lights.back();
 }
@@ -85,9 +81,7 @@ inline Light& add_hidden_light(Engine& e, Vec3 p0, Vec3 p1, Vec3 p2) {
 // Gives texture slot `slot` a made-up GL name, for recorded frames.
 inline void fake_slot(Engine& e, int slot, std::uint32_t gl_name) {
   TextureSlot& s = e.texture_slots[static_cast<std::size_t>(slot)];
-  s.name = "T" + std::to_string(slot);
-  s.used = 1;
-  s.gl_name = gl_name;
+  s.name = "T" + std::to_string(slot), s.used = 1, s.gl_name = gl_name;
 }
 
 // An engine with nothing switched on beyond what a test asks for.
@@ -101,17 +95,10 @@ struct RecordedFrame {
   Engine e;
   RecordingPlatform platform;
   GlRecorder rec;
-  RecordedFrame() {
-    quiet(e);
-    e.gl_ready = 1;
-  }
+  RecordedFrame() { quiet(e), e.gl_ready = 1; }
   // Draws `n` frames; the recorder keeps only the last one.
   const std::vector<RecordedDraw>& frame(int n = 1) {
-    for (int i = 0; i < n; ++i) {
-      rec.calls.clear();
-      rec.draws.clear();
-      render_frame(e, platform);
-    }
+    for (int i = 0; i < n; ++i) rec.calls.clear(), rec.draws.clear(), render_frame(e, platform);
     return rec.draws;
   }
 };
@@ -131,14 +118,10 @@ struct RenderRig {
   explicit RenderRig(int width = 160, int height = 120) : context(width, height) {
     quiet(e);
     e.viewport_box = {0, 0, width, height};
-    e.ResX = width;
-    e.ResY = height;
-    e.paths.dir_temp = dir.path();
+    e.ResX = width, e.ResY = height, e.paths.dir_temp = dir.path();
     set_initial_gl_state(e);
-    view();
+    view_setup(e, platform);
   }
-  // The view set-up again, after a test changed the fog.
-  void view() { view_setup(e, platform); }
   // A square texture of one colour, loaded into a slot; its slot.
   int texture(const std::string& name, std::uint8_t r, std::uint8_t g, std::uint8_t b, int side = 4) {
     Image image{side, side, {}};
