@@ -26,7 +26,6 @@ Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 TEST(Texture3dfDecode, TexelFormatsDecodeToTheirKnownColours) {
   auto colour = decode_3df(file_3df("rgb565", "2", "2", {0xF8, 0x1F, 0x07, 0xE0, 0xFF, 0xFF, 0x00, 0x00}));
   ASSERT_TRUE(colour);
-  EXPECT_EQ(std::make_pair(colour->width, colour->height), std::make_pair(2, 2));
   EXPECT_EQ(colour->rgb, (Bytes{248, 0, 248, 0, 252, 0, 248, 252, 248, 0, 0, 0}));
   auto grey = decode_3df(file_3df("i8", "2", "2", {0x80, 0x00, 0xFF, 0x01}));
   ASSERT_TRUE(grey);
@@ -42,49 +41,26 @@ TEST(Texture3dfDecode, SizeIsTheLargerNumberBothWaysAndEveryTexelIsRead) {
   for (auto [a, b] : {std::pair{"64", "128"}, std::pair{"128", "64"}}) {
     auto image = decode_3df(file_3df("i8", a, b, texels));
     ASSERT_TRUE(image) << a << " " << b;
-    EXPECT_EQ(std::make_pair(image->width, image->height), std::make_pair(128, 128));
-    ASSERT_EQ(image->rgb.size(), 128u * 128u * 3u);
-    EXPECT_EQ(image->rgb[3 * 64 * 128], 1);
+    EXPECT_EQ(std::make_tuple(image->width, image->height, image->rgb.size()),
+              std::make_tuple(128, 128, std::size_t{128 * 128 * 3}));
     EXPECT_EQ(Bytes(image->rgb.end() - 4, image->rgb.end()), (Bytes{1, 0x7B, 0x7B, 0x7B}));
   }
-  // Numbers use their leading digits; 19 characters fit a number field.
-  auto image = decode_3df(file_3df("i8", "2x", "4 and more", Bytes(16, 9)));
-  ASSERT_TRUE(image);
-  EXPECT_EQ(image->width, 4);
-  EXPECT_TRUE(decode_3df(file_3df("i8", "0000000000000000008", "1")));
-  // The largest accepted size; no texels follow, so the image is all black.
-  auto largest = decode_3df(file_3df("i8", "4096", "4096"));
-  ASSERT_TRUE(largest);
-  EXPECT_EQ(largest->width, k3dfMaxSize);
-  EXPECT_EQ(largest->rgb.size(), 4096u * 4096u * 3u);
 }
 
 TEST(Texture3dfDecode, HeadersThatDoNotMatchExactlyAreRefused) {
   const Bytes texels(16, 0x55);
   ASSERT_TRUE(decode_3df(file_3df("i8", "4", "4", texels)));
   const Bytes refused[] = {
-      // Carriage-return line ends: the CR stays part of the line.
-      text("3df v1.1\r\ni8\r\nlod range: 4 4\r\naspect ratio: 1 1\r\n"),
-      text("3df v1.1\r\ni8\nlod range: 4 4\naspect ratio: 1 1\n"),
-      text("3df v1.1\ni8\r\nlod range: 4 4\naspect ratio: 1 1\n"),
+      text("3df v1.1\r\ni8\r\nlod range: 4 4\r\naspect ratio: 1 1\r\n"),  // the CR stays part of the line
       text("3DF v1.1\ni8\nlod range: 4 4\naspect ratio: 1 1\n"),
-      text("3df v1.0\ni8\nlod range: 4 4\naspect ratio: 1 1\n"),
-      text(" 3df v1.1\ni8\nlod range: 4 4\naspect ratio: 1 1\n"),
-      file_3df("rgb555", "4", "4", texels),
       file_3df("argb1555", "4", "4", texels),
-      // A first line far longer than its field.
-      text("3df v1.1" + std::string(100, ' ') + "\ni8\nlod range: 4 4\na\n"),
+      text("3df v1.1" + std::string(100, ' ') + "\ni8\nlod range: 4 4\na\n"),  // far longer than its field
       {},
-      text("3df v1.1\n"),
       text("3df v1.1\nrgb565\nlod ra"),  // cut short before its numbers
-      // Numbers of 20 characters, and sizes that are zero, negative or huge.
+      // A number of 20 characters, and sizes that are zero or too large.
       file_3df("i8", "00000000000000000008", "1"),
-      file_3df("i8", "1", "00000000000000000008"),
       file_3df("i8", "0", "0"),
-      file_3df("i8", "-8", "-8"),
-      file_3df("rgb565", "100000", "100000"),
       file_3df("rgb565", "4097", "1"),
-      file_3df("rgb565", "1", "9999999999999999999"),
   };
   for (std::size_t i = 0; i < std::size(refused); ++i) EXPECT_FALSE(decode_3df(refused[i])) << i;
 }
@@ -94,9 +70,8 @@ TEST(Texture3dfDecode, FileThatEndsEarlyLeavesTheRestBlack) {
   auto image = decode_3df(file_3df("rgb565", "4", "4", Bytes(11, 0xFF)));
   ASSERT_TRUE(image);
   ASSERT_EQ(image->rgb.size(), 4u * 4u * 3u);
-  for (std::size_t i = 0; i < image->rgb.size(); ++i) {
+  for (std::size_t i = 0; i < image->rgb.size(); ++i)
     EXPECT_EQ(image->rgb[i], i >= 15 ? 0 : i % 3 == 1 ? 252 : 248) << i;
-  }
 }
 
 TEST(Texture3dfDecode, RandomGarbageNeverCrashes) {
@@ -117,53 +92,26 @@ TEST(Texture3dfDecode, RandomGarbageNeverCrashes) {
     auto image = decode_3df(bytes);
     if (!image) continue;
     ++decoded;
-    ASSERT_GE(image->width, 1);
-    ASSERT_LE(image->width, k3dfMaxSize);
-    ASSERT_EQ(image->width, image->height);
+    ASSERT_TRUE(image->width >= 1 && image->width <= k3dfMaxSize && image->width == image->height) << image->width;
     ASSERT_EQ(image->rgb.size(), static_cast<std::size_t>(image->width) * image->height * 3);
   }
   EXPECT_GT(decoded, 0);  // some of the changed files keep a valid header
 }
 
-TEST(Texture3dfEncode, RoundTripKeepsColoursWithinTheFormatsSteps) {
-  std::mt19937 rng(777);
-  Image image{16, 16, Bytes(16 * 16 * 3)};
-  for (auto& c : image.rgb) c = static_cast<std::uint8_t>(rng());
-  for (int i = 0; i < 3; ++i) image.rgb[i] = 255, image.rgb[3 + i] = 0;  // the extremes
-  // The header the decoder reads, and the texels high byte first.
-  EXPECT_EQ(encode_3df({2, 2, {248, 0, 248, 0, 252, 0, 255, 255, 255, 0, 0, 0}}, TexelFormat::rgb565),
+TEST(Texture3dfEncode, WritesTheHeaderTheDecoderReadsAndTheNearestTexels) {
+  // rgb565 high byte first (255 becomes 248, the top step); i8 the luminance.
+  const Image image{2, 2, {248, 0, 248, 0, 252, 0, 255, 255, 255, 0, 0, 0}};
+  EXPECT_EQ(encode_3df(image, TexelFormat::rgb565),
             file_3df("rgb565", "2", "2", {0xF8, 0x1F, 0x07, 0xE0, 0xFF, 0xFF, 0x00, 0x00}));
-
-  auto colour = decode_3df(encode_3df(image, TexelFormat::rgb565));
-  ASSERT_TRUE(colour);
-  ASSERT_EQ(colour->width, 16);
-  ASSERT_EQ(colour->rgb.size(), image.rgb.size());
-  for (std::size_t i = 0; i < image.rgb.size(); ++i) {
-    const int original = image.rgb[i], back = colour->rgb[i];
-    const bool green = i % 3 == 1;
-    EXPECT_EQ(back % (green ? 4 : 8), 0) << i;
-    EXPECT_LE(back, green ? 252 : 248) << i;
-    // Nearest step; only the top of the range is further off (255 -> 248).
-    EXPECT_LE(std::abs(original - back), green ? 3 : (original > 252 ? 7 : 4)) << i;
-  }
-  auto grey = decode_3df(encode_3df(image, TexelFormat::i8));
-  ASSERT_TRUE(grey);
-  for (std::size_t i = 0; i < image.rgb.size(); i += 3) {
-    EXPECT_NEAR(grey->rgb[i], 0.299 * image.rgb[i] + 0.587 * image.rgb[i + 1] + 0.114 * image.rgb[i + 2], 0.5001) << i;
-    EXPECT_EQ(Bytes(grey->rgb.begin() + i, grey->rgb.begin() + i + 3), Bytes(3, grey->rgb[i])) << i;
-  }
-  EXPECT_EQ(luminance_of(255, 255, 255), 255);
-  EXPECT_EQ(luminance_of(255, 0, 0), 76);
-}
-
-TEST(Texture3dfEncode, ImagesTheFormatCannotHoldAreRefused) {
-  const Image refused[] = {{}, {4, 2, Bytes(4 * 2 * 3)}, {4, 4, Bytes(10)}, {k3dfMaxSize + 1, k3dfMaxSize + 1, {}}};
-  for (const Image& image : refused) {
-    EXPECT_TRUE(encode_3df(image, TexelFormat::rgb565).empty()) << image.width << "x" << image.height;
-    EXPECT_TRUE(encode_3df(image, TexelFormat::i8).empty()) << image.width << "x" << image.height;
-  }
-  // An odd side is written.
+  EXPECT_EQ(encode_3df(image, TexelFormat::i8), file_3df("i8", "2", "2", {102, 148, 255, 0}));
+  EXPECT_EQ(encode_3df({1, 1, {6, 5, 3}}, TexelFormat::rgb565), file_3df("rgb565", "1", "1", {0x08, 0x20}));
+  // An odd side is written; images the format cannot hold are not.
   EXPECT_EQ(encode_3df({3, 3, Bytes(27, 100)}, TexelFormat::i8), file_3df("i8", "3", "3", Bytes(9, 100)));
+  const Image refused[] = {{}, {4, 2, Bytes(4 * 2 * 3)}, {4, 4, Bytes(10)}, {k3dfMaxSize + 1, k3dfMaxSize + 1, {}}};
+  for (const Image& bad : refused) {
+    EXPECT_TRUE(encode_3df(bad, TexelFormat::rgb565).empty()) << bad.width << "x" << bad.height;
+    EXPECT_TRUE(encode_3df(bad, TexelFormat::i8).empty()) << bad.width << "x" << bad.height;
+  }
 }
 
 }  // namespace
