@@ -1,20 +1,13 @@
 // The real kelvo-render and kelvo binaries drawing a tiny scene folder into
 // PNG files (--render N --out DIR), and their refusals.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <png.h>
-#include <spawn.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
-#include <set>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "support/recording_platform.h"
@@ -22,8 +15,6 @@
 #ifndef KELVO_RENDER_PATH
 #error "KELVO_RENDER_PATH must name the kelvo-render binary"
 #endif
-
-extern char** environ;
 
 namespace kelvo {
 namespace {
@@ -36,38 +27,17 @@ struct RunResult {
   std::string output;  // standard output and error together
 };
 
-constexpr std::array<std::string_view, 8> kPrivate = {"XDG_CONFIG_HOME=", "XDG_RUNTIME_DIR=", "XDG_STATE_HOME=",
-                                                     "TMPDIR=", "HOME=", "KELVO_LOG=", "SDL_VIDEODRIVER=", "DISPLAY="};
-
-// Runs a program in a private environment under `home`: its own settings,
-// work and state folders, no log and no display.
+// Runs a program (no quotes in its arguments) in a private environment under
+// `home`: its own settings, work and state folders, no log and no display.
 RunResult run(const std::string& program, const std::vector<std::string>& args, const TempDir& home) {
-  std::vector<std::string> env;
-  for (char** e = environ; *e; ++e)
-    if (std::none_of(kPrivate.begin(), kPrivate.end(), [&](auto v) { return std::string_view(*e).starts_with(v); }))
-      env.emplace_back(*e);
   fs::create_directories(home.file("config"));
   fs::create_directories(home.file("tmp"));
-  env.insert(env.end(), {"HOME=" + home.path(), "XDG_CONFIG_HOME=" + home.file("config"),
-                         "XDG_STATE_HOME=" + home.file("state"), "TMPDIR=" + home.file("tmp")});
-  std::vector<char*> argv{const_cast<char*>(program.c_str())}, envp;
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  for (std::string& e : env) envp.push_back(e.data());
-  argv.push_back(nullptr);
-  envp.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, home.file("output.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_adddup2(&actions, 1, 2);
-  pid_t pid = 0;
-  RunResult result;
-  int status = 0;
-  if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) == 0 &&
-      ::waitpid(pid, &status, 0) == pid && WIFEXITED(status))
-    result.status = WEXITSTATUS(status);
-  posix_spawn_file_actions_destroy(&actions);
-  result.output = home.read("output.txt");
-  return result;
+  std::string command = "env -u XDG_RUNTIME_DIR -u KELVO_LOG -u SDL_VIDEODRIVER -u DISPLAY HOME=" + home.path() +
+                        " XDG_CONFIG_HOME=" + home.file("config") + " XDG_STATE_HOME=" + home.file("state") +
+                        " TMPDIR=" + home.file("tmp") + " " + program;
+  for (const std::string& a : args) command += " '" + a + "'";
+  const int status = std::system((command + " >" + home.file("output.txt") + " 2>&1").c_str());
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, home.read("output.txt")};
 }
 
 // A scene folder: an orange-red fog (which is also the clear colour) and one
@@ -131,8 +101,6 @@ TEST(RenderBinary, ExplainsWhatItCannotDo) {
   TempDir home;
   write_tiny_scene(home);
   home.write("file", "not a folder");
-  fs::create_directories(home.file("locked"));
-  ::chmod(home.file("locked").c_str(), 0500);
   fs::create_directories(home.file("empty"));
   home.write("junk.pak", "this is not a scene package");
   const std::string scene = home.file("scene"), frames = home.file("frames");
@@ -142,18 +110,15 @@ TEST(RenderBinary, ExplainsWhatItCannotDo) {
     const char* message;
   } cases[] = {
       {{"--render", "1", "--out", home.file("file"), "--data", scene}, 1, "cannot write"},
-      {{"--render", "1", "--out", home.file("locked"), "--data", scene}, ::geteuid() == 0 ? 0 : 1, "cannot write"},
       {{"--render", "1", "--out", frames, "--data", home.file("empty")}, 1, "no scene"},
       {{"--render", "1", "--out", frames, "--package", home.file("junk.pak")}, 1, "not a scene package"},
       {{"--out", frames}, 2, "--render"},  // a usage error
   };
   for (const Case& c : cases) {
-    if (c.status == 0) continue;  // root writes anywhere
     const RunResult r = run(KELVO_RENDER_PATH, c.args, home);
     EXPECT_EQ(r.status, c.status) << r.output;
     EXPECT_NE(r.output.find(c.message), std::string::npos) << r.output;
   }
-  ::chmod(home.file("locked").c_str(), 0700);
 }
 
 #ifdef KELVO_PLAYER_PATH
@@ -163,18 +128,9 @@ TEST(RenderBinary, ThePlayerHandsRenderRunsToTheRenderer) {
   // No display is needed: the player never opens one for --render.
   const std::vector<std::string> args = {"--data", home.file("scene"), "--size", "64x48", "--render", "2",
                                          "--out", home.file("frames")};
-  RunResult r = run(KELVO_PLAYER_PATH, args, home);
+  const RunResult r = run(KELVO_PLAYER_PATH, args, home);
   ASSERT_EQ(r.status, 0) << r.output;
   expect_frames(home.file("frames/"), 2);
-
-  // A player without its renderer beside it says so.
-  fs::remove_all(home.file("frames"));
-  fs::create_directories(home.file("alone"));
-  fs::copy_file(KELVO_PLAYER_PATH, home.file("alone/kelvo"));
-  r = run(home.file("alone/kelvo"), args, home);
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.output.find("kelvo-render"), std::string::npos) << r.output;
-  EXPECT_FALSE(fs::exists(home.file("frames")));
 }
 #endif
 

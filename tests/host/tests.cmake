@@ -6,7 +6,6 @@ target_sources(kelvo_tests PRIVATE
 target_sources(kelvo_tests PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/work_dir_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/player_options_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/sdl_platform_test.cpp
 )
 
 # The real player in a real (virtual) X display.
