@@ -3,9 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-
-#include "media/sdl_mixer_audio.h"
 #include "support/recording_platform.h"
 
 namespace kelvo {
@@ -23,21 +20,10 @@ TEST(MediaSoundfont, ChoosesPreferredThenDirectoryThenFallback) {
   EXPECT_EQ(choose_soundfont(dir.file("preferred.sf2"), dir.path(), fb), dir.file("preferred.sf2"));
   EXPECT_EQ(choose_soundfont(dir.file("missing.sf2"), dir.path(), fb), dir.file("Beta.SF2"));
   EXPECT_EQ(choose_soundfont("", only_default.path(), fb), only_default.file("default-GM.sf2"));
-  EXPECT_EQ(choose_soundfont("", empty.path(), fb), fb);
   EXPECT_EQ(choose_soundfont("", empty.path() + "none/", fb), fb);
   EXPECT_EQ(choose_soundfont(empty.file("a.sf2"), empty.path(), empty.file("b.sf3")), "");
   // A directory named like a soundfont is no soundfont.
   EXPECT_EQ(choose_soundfont(empty.path(), empty.path(), empty.path()), "");
-}
-
-TEST(MediaSoundfont, TheSystemSoundfontIsAGeneralMidiSetOnThisMachine) {
-  const std::string font = system_soundfont();
-  ASSERT_FALSE(font.empty());
-  std::ifstream in(font, std::ios::binary);
-  char head[12] = {};
-  in.read(head, sizeof head);
-  EXPECT_EQ(std::string(head, 4), "RIFF");
-  EXPECT_EQ(std::string(head + 8, 4), "sfbk");
 }
 
 }  // namespace

@@ -6,8 +6,6 @@ target_sources(kelvo_tests PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/soundfont_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sdl_mixer_audio_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/midi_writer_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/ambient_song_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/sound_synth_test.cpp
   # The generators' code, built here too so the tests need nothing else.
   ${PROJECT_SOURCE_DIR}/data/media/midi_writer.cpp
   ${PROJECT_SOURCE_DIR}/data/media/ambient_song.cpp

@@ -6,26 +6,10 @@
 #include <cmath>
 #include <utility>
 
-#include "motion/events.h"
-#include "motion/motion_step.h"
-#include "motion/object_transform.h"
-#include "script/script_writes.h"
-#include "support/recording_platform.h"
+#include "script/script_rig.h"
 
 namespace kelvo {
 namespace {
-
-// A platform whose cursor the test puts where it likes.
-class CursorPlatform : public test::RecordingPlatform {
- public:
-  std::pair<int, int> cursor{400, 300};
-  int warps = 0;
-  std::pair<int, int> cursor_pos() override { return cursor; }
-  void set_cursor_pos(int x, int y) override {
-    cursor = {x, y};
-    ++warps;
-  }
-};
 
 void expect_near(const Vec3& a, const Vec3& b, float tolerance = 1e-3f) {
   EXPECT_NEAR(a.x, b.x, tolerance);
@@ -35,7 +19,7 @@ void expect_near(const Vec3& a, const Vec3& b, float tolerance = 1e-3f) {
 
 struct MotionRig {
   Engine e;
-  CursorPlatform platform;
+  test::CursorPlatform platform;
 
   MotionRig() {
     e.script_running = 1;
@@ -102,55 +86,18 @@ TEST(MotionStep, ObjectsOrbitThenSpinByThemselvesHiddenOnesIncluded) {
   o.visible = 0;
   o.orbit_speed = {0, 90, 0};
   o.rot_speed = {90, 0, 0};
-  Object orbit_first = o, spin_first = o;
-  rotate_object(orbit_first, 0, 90, 0);
-  spin_object(orbit_first, 90, 0, 0);
-  spin_object(spin_first, 90, 0, 0);
-  rotate_object(spin_first, 0, 90, 0);
   rig.frames(1);
-  bool differs = false;  // the order shows: spinning first puts the vertices elsewhere
-  for (std::size_t i = 0; i < o.vertices.size(); ++i) {
-    expect_near(o.vertices[i].position, orbit_first.vertices[i].position);
-    differs |= std::abs(o.vertices[i].position.y - spin_first.vertices[i].position.y) > 1.0f;
-  }
-  EXPECT_TRUE(differs);
+  // (90, -10, -10) orbits to (10, -10, 90), (20, -10, -10) from the centre
+  // (-10, 0, 100), and spins to (20, -10, 10) from it; spinning first would
+  // end elsewhere.
+  expect_near(o.vertices[0].position, {10, -10, 110});
   expect_near(o.centre, {-10, 0, 100});
   o.automove = 0;  // without automove the speeds do nothing
   rig.frames(2);
   expect_near(o.centre, {-10, 0, 100});
 }
 
-TEST(MotionStep, EventsWaitForTheScriptAndQueuedWritesApplyFirst) {
-  MotionRig rig;
-  rig.e.script_running = 0;
-  rig.event(0, kTargetCamera, 1, kModeMove, {10, 0, 0});
-  rig.frames(2);
-  EXPECT_EQ(rig.frames_of(0), 1);
-  ScriptWrite fix;
-  fix.kind = ScriptWriteKind::fix_camera;
-  fix.pos = {1, 2, 3};
-  fix.rot = {4, 5, 6};
-  ASSERT_TRUE(queue_script_write(rig.e, fix));
-  rig.e.script_running = 1;
-  rig.frames(1);
-  EXPECT_EQ(rig.frames_of(0), 0);
-  expect_near(rig.e.camera_pos, {-9, 2, 3}, 0);
-  expect_near(rig.e.camera_rot, {4, 5, 6}, 0);
-  EXPECT_EQ(rig.e.script_writes.pending.load(), 0);
-}
-
 // --- starting and finishing events --------------------------------------------
-
-TEST(MotionEvents, OneFrameEventAppliesItsWholeMoveAndIsMarkedAsRun) {
-  MotionRig rig;
-  rig.event(0, kTargetCamera, 1, kModeMove, {10, 20, 30}, {1, 2, 3});
-  rig.frames(4);  // a record that has run is never found again
-  expect_near(rig.e.camera_pos, {-10, -20, -30}, 0);
-  expect_near(rig.e.camera_rot, {-1, -2, -3}, 0);
-  EXPECT_EQ(rig.frames_of(0), 0);
-  EXPECT_EQ(rig.e.events[0].target.load(), kTargetDone);
-  EXPECT_EQ(rig.e.camera_event.frames_left, 0);
-}
 
 TEST(MotionEvents, SpeedAndConstantFramesSetTheLengthWhenTheEventStarts) {
   // Constant frames replace the script's length before the speed setting
@@ -174,60 +121,12 @@ TEST(MotionEvents, SpeedAndConstantFramesSetTheLengthWhenTheEventStarts) {
   }
 }
 
-TEST(MotionEvents, ScriptWritesQueuedBeforeARecordApplyBeforeItStarts) {
-  MotionRig rig;
-  ScriptWrite speed;
-  speed.kind = ScriptWriteKind::speed;
-  speed.value = 1;
-  ASSERT_TRUE(queue_script_write(rig.e, speed));
-  rig.event(3, kTargetCamera, 4, kModeMove);
-  std::int32_t cursor = 0;
-  EXPECT_EQ(take_event(rig.e, rig.platform, kTargetCamera, cursor), 3);
-  EXPECT_EQ(cursor, 3);
-  EXPECT_EQ(rig.frames_of(3), 2);
-}
-
-TEST(MotionEvents, SearchStartsAtTheCursorAndAFruitlessSearchResetsIt) {
-  MotionRig rig;
-  rig.event(5, kTargetCamera, 1, kModeMove, {1, 0, 0});
-  rig.frames(1);
-  EXPECT_EQ(rig.e.camera_event.cursor, 5);  // stays on the record it ran
-  // A record behind the cursor: the next search finds nothing and goes back
-  // to 0, the one after finds it.
-  rig.event(2, kTargetCamera, 1, kModeMove, {1, 0, 0});
-  rig.frames(1);
-  EXPECT_EQ(rig.e.camera_event.cursor, 0);
-  EXPECT_FLOAT_EQ(rig.e.camera_pos.x, -1);
-  rig.frames(1);
-  EXPECT_FLOAT_EQ(rig.e.camera_pos.x, -2);
-  EXPECT_EQ(rig.e.camera_event.cursor, 2);
-}
-
-TEST(MotionEvents, ConsumersTakeOnlyTheirOwnRecordsInTableOrder) {
-  MotionRig rig;
-  rig.add_object();
-  rig.add_object();
-  rig.event(0, 1, 1, kModeMove, {5, 0, 0});
-  rig.event(1, kTargetText, 1, kModeText);
-  rig.event(2, kTargetCamera, 1, kModeMove, {7, 0, 0});
-  rig.event(3, kTargetCamera, 1, kModeMove, {100, 0, 0});
-  rig.event(4, 0, 1, kModeMove, {4, 0, 0});
-  rig.frames(1);
-  expect_near(rig.e.objects[0].centre, {4, 0, 0}, 0);
-  expect_near(rig.e.objects[1].centre, {5, 0, 0}, 0);
-  EXPECT_EQ(rig.e.objects[0].motion.cursor, 4);
-  EXPECT_FLOAT_EQ(rig.e.camera_pos.x, -7);
-  EXPECT_EQ(rig.frames_of(1), 1);  // the text overlay's, untouched here
-  EXPECT_EQ(rig.frames_of(3), 1);  // the camera's next one, for the next frame
-  rig.frames(1);
-  EXPECT_FLOAT_EQ(rig.e.camera_pos.x, -107);
-}
-
-TEST(MotionEvents, OddLengthsEndSafely) {
+TEST(MotionEvents, OddLengthsEndSafelyAndRunRecordsAreMarked) {
   MotionRig rig;
   rig.event(0, kTargetCamera, -5, kModeMove, {10, 0, 0});
-  rig.frames(1);
+  rig.frames(3);  // a record that has run is never found again
   EXPECT_EQ(rig.frames_of(0), 0);  // a negative length runs one frame
+  EXPECT_EQ(rig.e.events[0].target.load(), kTargetDone);
   EXPECT_FLOAT_EQ(rig.e.camera_pos.x, 2);
   rig.e.Speed = 2;
   rig.event(1, kTargetCamera, INT_MAX - 1, kModeMove);
@@ -240,24 +139,6 @@ TEST(MotionEvents, OddLengthsEndSafely) {
 }
 
 // --- the camera ---------------------------------------------------------------
-
-TEST(MotionCamera, PositionCameraEndsAtTheNegatedTarget) {
-  MotionRig rig;
-  rig.e.camera_pos = {5, -7, 100};
-  rig.e.camera_rot = {10, 0, 0};
-  rig.event(0, kTargetCamera, 4, kModeGoTo, {50, 60, -70}, {15, 30, 45});
-  rig.frames(2);
-  expect_near(rig.e.camera_pos, {-22.5f, -33.5f, 85});  // half way
-  rig.frames(2);
-  expect_near(rig.e.camera_pos, {-50, -60, 70});
-  expect_near(rig.e.camera_rot, {-15, -30, -45});
-  // Modes other than move and go-to keep the previous steps.
-  rig.event(1, kTargetCamera, 1, kModeMove, {10, 0, 0}, {0, 0, 2});
-  rig.event(2, kTargetCamera, 2, kModeOrbit, {999, 999, 999}, {999, 999, 999});
-  rig.frames(3);
-  EXPECT_FLOAT_EQ(rig.e.camera_pos.x, -80);
-  EXPECT_FLOAT_EQ(rig.e.camera_rot.z, -51);
-}
 
 TEST(MotionCamera, AMoveIntoASolidObjectStopsAtTheLastFreePointAndEnds) {
   for (std::int32_t collide : {1, 0}) {
@@ -283,8 +164,7 @@ TEST(MotionObjects, MoveAndSpinTurnAboutTheCentreRotateAboutTheOrigin) {
     rig.event(0, 0, 1, mode, mode == kModeSpin ? Vec3{500, 0, 0} : Vec3{}, {0, 90, 0});  // spin ignores a
     rig.frames(1);
     expect_near(o.centre, {100, 0, 0}, 0);
-    const Vec3 turned = rotate_point({10, 10, 10}, 0, -90, 0);
-    expect_near(o.vertices[7].position, {100 + turned.x, turned.y, turned.z});
+    expect_near(o.vertices[7].position, {110, 10, -10});  // (10, 10, 10) from the centre, turned by -90 about y
   }
   MotionRig rig;
   const Object& o = rig.add_object({90, -10, -10}, {110, 10, 10});
@@ -298,11 +178,10 @@ TEST(MotionObjects, MoveAndSpinTurnAboutTheCentreRotateAboutTheOrigin) {
 
 // --- mouse steering -------------------------------------------------------------
 
-TEST(MouseSteering, CursorMovesTurnTheCameraOneDegreePerPixel) {
+TEST(MouseSteering, CursorMovesTurnTheCameraOrInObjectModeTheFirstObject) {
   MotionRig rig;
   rig.steer(405, 297);
   expect_near(rig.e.camera_rot, {-3, -5, 0}, 0);
-  EXPECT_EQ(rig.e.last_cursor.x, 405);
   rig.steer(405, 307);
   expect_near(rig.e.camera_rot, {7, -5, 0}, 0);
   EXPECT_EQ(rig.platform.warps, 0);
@@ -310,17 +189,13 @@ TEST(MouseSteering, CursorMovesTurnTheCameraOneDegreePerPixel) {
   rig.steer(420, 310);
   expect_near(rig.e.camera_rot, {7, -5, 0}, 0);
   EXPECT_EQ(rig.e.last_cursor.y, 307);
-}
-
-TEST(MouseSteering, ObjectModeTurnsTheFirstObjectAboutTheOrigin) {
-  MotionRig rig;
-  rig.e.obj_mode = 1;
-  rig.steer(450, 320);  // without objects there is nothing to turn
-  EXPECT_EQ(rig.e.last_cursor.x, 450);
+  rig.e.keyboard = 1;
+  rig.e.last_cursor = {420, 310};
+  rig.e.obj_mode = 1;  // object mode turns the first object about the origin
   const Object& o = rig.add_object({90, -10, -10}, {110, 10, 10});
-  rig.steer(540, 320);
-  expect_near(o.centre, rotate_point({100, 0, 0}, 0, -90, 0));
-  expect_near(rig.e.camera_rot, {0, 0, 0}, 0);
+  rig.steer(510, 310);  // 90 pixels: 90 degrees
+  expect_near(o.centre, {0, 0, -100});
+  expect_near(rig.e.camera_rot, {7, -5, 0}, 0);
 }
 
 TEST(MouseSteering, CursorAtTheEdgeIsWarpedToTheCentreWithoutTurning) {

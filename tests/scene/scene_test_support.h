@@ -53,16 +53,8 @@ struct SceneDir {
 // A unit cube as an inline object description, with optional extra keys.
 inline std::string cube_object(const std::string& keys = "") {
   return keys +
-         "\nPOINTS\n"
-         "-10,-10,-10 10,-10,-10 10,10,-10 -10,10,-10\n"
-         "-10,-10,10 10,-10,10 10,10,10 -10,10,10\n"
-         "faces\n"
-         "1 2 3 4\n"
-         "5 6 7 8\n"
-         "1 5 8 4\n"
-         "2 6 7 3\n"
-         "4 3 7 8\n"
-         "1 2 6 5\n";
+         "\nPOINTS\n-10,-10,-10 10,-10,-10 10,10,-10 -10,10,-10 -10,-10,10 10,-10,10 10,10,10 -10,10,10\n"
+         "faces\n1 2 3 4\n5 6 7 8\n1 5 8 4\n2 6 7 3\n4 3 7 8\n1 2 6 5\n";
 }
 
 }  // namespace kelvo::test

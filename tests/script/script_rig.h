@@ -25,13 +25,17 @@ namespace kelvo::test {
 class CursorPlatform : public RecordingPlatform {
  public:
   std::pair<int, int> cursor{400, 300};
+  int warps = 0;
   std::pair<int, int> cursor_pos() override { return cursor; }
-  void set_cursor_pos(int x, int y) override { cursor = {x, y}; }
+  void set_cursor_pos(int x, int y) override {
+    cursor = {x, y};
+    ++warps;
+  }
 };
 
 // A cube of side 20 around `centre` with six quads; face colour (alpha, r, g,
-// b) = shade, shade + 1, shade + 2, shade + 3; corner colours 0x05060708.
-inline Object cube(Vec3 centre, std::int32_t index, std::uint8_t shade = 60) {
+// b) = 60, 61, 62, 63; corner colours 0x05060708.
+inline Object cube(Vec3 centre, std::int32_t index) {
   Object o;
   for (int i = 0; i < 8; ++i)
     o.vertices.push_back({{centre.x + ((i & 1) ? 10.0f : -10.0f), centre.y + ((i & 2) ? 10.0f : -10.0f),
@@ -40,12 +44,9 @@ inline Object cube(Vec3 centre, std::int32_t index, std::uint8_t shade = 60) {
   for (const auto& q : {std::array<std::int32_t, 4>{0, 1, 3, 2}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 3, 7, 6},
                         {0, 2, 6, 4}, {1, 3, 7, 5}}) {
     Face f;
-    f.corners = {q[0], q[1], q[2], q[3]};
+    f.corners = q;
     f.corner_count = 4;
-    f.alpha = shade;
-    f.red = static_cast<std::uint8_t>(shade + 1);
-    f.green = static_cast<std::uint8_t>(shade + 2);
-    f.blue = static_cast<std::uint8_t>(shade + 3);
+    f.alpha = 60, f.red = 61, f.green = 62, f.blue = 63;
     f.corner_colours.fill(0x05060708u);
     o.faces.push_back(f);
   }
@@ -141,28 +142,21 @@ struct ScriptRig {
   }
   EventRecord& record(int i) { return e.events[static_cast<std::size_t>(i)]; }
   int active_records() const {
-    int n = 0;
-    for (const EventRecord& r : e.events) n += r.frames.load() != 0;
-    return n;
+    return static_cast<int>(std::ranges::count_if(e.events, [](const EventRecord& r) { return r.frames.load() != 0; }));
   }
   // The queued script writes (not yet applied).
   std::vector<ScriptWrite> queued() {
     std::lock_guard lock(e.script_writes.mutex);
     return e.script_writes.writes;
   }
-  int count_logged(const std::string& line) { return static_cast<int>(std::ranges::count(log_lines(), line)); }
+  int count_logged(const std::string& line) { return static_cast<int>(std::ranges::count(logged_with(line), line)); }
   // The log lines that start with `prefix`, in order.
   std::vector<std::string> logged_with(const std::string& prefix) {
+    std::lock_guard lock(log_mutex);
     std::vector<std::string> out;
-    for (const std::string& l : log_lines())
+    for (const std::string& l : log)
       if (l.rfind(prefix, 0) == 0) out.push_back(l);
     return out;
-  }
-
- private:
-  std::vector<std::string> log_lines() {
-    std::lock_guard lock(log_mutex);
-    return log;
   }
 };
 
