@@ -34,7 +34,7 @@ chmod 700 "$work/run"
 base="$work/run/kelvo"
 
 # Xvfb picks a free display itself and writes its number once it is ready.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 1 100); do
   [ -s "$work/display" ] && break
@@ -113,6 +113,43 @@ run_until_sigterm() {
 run_until_sigterm windowed --window --data "$work/data"
 # Full screen at a size other than the desktop's: drawn offscreen and scaled.
 run_until_sigterm fullscreen --size 640x480 --data "$work/data"
+
+# The demo package beside the player, in a window: '0' only toggles the logo,
+# any other key ends the run at once with nothing left behind.
+if command -v xdotool >/dev/null 2>&1 && [ -f "$(dirname "$player")/kelvo.pak" ]; then
+  echo "--- demo: keys"
+  env DISPLAY="$display" XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$work/config" \
+    XDG_STATE_HOME="$work/state" SDL_AUDIODRIVER=dummy \
+    "$player" --window --size 320x240 >"$work/demo.out" 2>"$work/demo.err" &
+  pid=$!
+  window=
+  for _ in $(seq 1 100); do
+    window=$(DISPLAY="$display" xdotool search --name '^Kelvo$' 2>/dev/null | head -n1)
+    [ -n "$window" ] && break
+    sleep 0.1
+  done
+  if [ -z "$window" ]; then
+    fail "demo: no window"
+  else
+    sleep 1
+    [ "$(find "$base" -mindepth 2 -maxdepth 2 -name SCENE1.TXT | wc -l)" -eq 1 ] ||
+      fail "demo: the package was not unpacked into the instance directory"
+    DISPLAY="$display" xdotool key --window "$window" 0
+    sleep 0.5
+    kill -0 "$pid" 2>/dev/null || fail "demo: the '0' key ended the player"
+    DISPLAY="$display" xdotool key --window "$window" x
+    wait_for_exit "$pid" 5
+  fi
+  if [ -z "${exit_status:-}" ] || [ -z "$window" ]; then
+    fail "demo: still running 5 s after a key"
+    kill -KILL "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+  else
+    [ "$exit_status" -eq 0 ] || fail "demo: exit status $exit_status after a key"
+  fi
+  [ "$(instance_dirs)" -eq 0 ] || fail "demo: instance directory left behind: $(ls -A "$base")"
+  [ -s "$work/demo.err" ] && cat "$work/demo.err"
+fi
 
 echo "--- no display"
 env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER XDG_RUNTIME_DIR="$work/run" \
