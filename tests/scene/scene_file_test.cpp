@@ -1,23 +1,70 @@
+// The scene and object file readers, on a temporary scene directory, with a
+// real GL context (textures are uploaded) and the log captured.
 #include <gtest/gtest.h>
 
-#include "scene_test_support.h"
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "model/texture_3df_write.h"
+#include "scene/engine_state.h"
+#include "scene/object_file.h"
+#include "scene/scene_file.h"
+#include "support/osmesa_context.h"
+#include "support/recording_platform.h"
 
 namespace kelvo {
 namespace {
 
-using test::cube_object;
-using test::SceneDir;
+struct SceneDir {
+  test::TempDir dir;
+  test::OsmesaContext gl{32, 32};
+  Engine e;
+  std::vector<std::string> log;
+
+  SceneDir() {
+    e.paths.dir_temp = dir.path();
+    e.viewport_box = {0, 0, 800, 600};
+    e.log.to_callback([this](std::string_view line) { log.emplace_back(line); });
+  }
+  // A small texture of one colour.
+  void texture(const std::string& name) {
+    const std::vector<std::uint8_t> bytes = encode_3df({4, 4, std::vector<std::uint8_t>(48, 150)}, TexelFormat::rgb565);
+    dir.write(name + ".3DF", std::string(bytes.begin(), bytes.end()));
+  }
+  void load(const std::string& scene) {
+    dir.write("SCENE1.TXT", scene);
+    load_scene(e, "SCENE1");
+  }
+  // Reads one object file into the next record; returns what the reader did.
+  int read(const std::string& text, const std::string& name = "obj") {
+    dir.write(name, text);
+    return read_object(e, dir.path() + name);
+  }
+  bool logged(const std::string& line) const { return std::ranges::count(log, line) > 0; }
+  bool problem_contains(const std::string& part) const {
+    return std::ranges::any_of(e.problems,
+                               [&](const Problem& p) { return format_problem(p).find(part) != std::string::npos; });
+  }
+};
+
+// A cube 20 units wide as an object description, after `keys`.
+std::string cube_object(const std::string& keys = "") {
+  return keys + "\nPOINTS\n-10,-10,-10 10,-10,-10 10,10,-10 -10,10,-10 -10,-10,10 10,-10,10 10,10,10 -10,10,10\n"
+                "faces\n1 2 3 4\n5 6 7 8\n1 5 8 4\n2 6 7 3\n4 3 7 8\n1 2 6 5\n";
+}
 
 TEST(SceneFile, HeaderKeysSetTheEngineState) {
   SceneDir s;
   s.e.Fog = 1;
   s.load("CAMERA_POS_Z=100 CAMERA_ROT_X=-400 CAMERA_ROT_Z=-800 FOGNEAR=10,FOGFAR=700 FOGFAR=600 AMBIENT_R=41 "
-         "PHONG=1 DRAWMODE=3 PERSPECTIVE_X=1 PERSPECTIVE_Y=1 NEARCLIP=2 mystery=3\nOBJECTS\n");
+         "DRAWMODE=3 PERSPECTIVE_X=1 PERSPECTIVE_Y=1 NEARCLIP=2 mystery=3\nOBJECTS\n");
   EXPECT_EQ(s.e.camera_pos.z, -100.0f);
   EXPECT_EQ(s.e.camera_rot.z, 441.0f);  // folded once only
   EXPECT_EQ(s.e.fog_near + s.e.fog_far, 610.0f);
   EXPECT_EQ(s.e.ambient[0], 20);  // halved
-  EXPECT_EQ(s.e.phong, 0);  // no light in the scene
   EXPECT_TRUE(s.problem_contains("SCENE1.TXT:1: warning: unknown key MYSTERY"));
   EXPECT_FALSE(s.problem_contains("NEARCLIP"));
 }
@@ -30,7 +77,6 @@ TEST(SceneFile, NumbersWhereKeysBelongMakeTheFileOldFormat) {
   EXPECT_TRUE(comment.logged("[old format]"));
   EXPECT_FALSE(comment.logged("************** STAT SCENE"));
   EXPECT_TRUE(comment.problem_contains("SCENE1.TXT:2: '2000' is a number"));
-
   SceneDir slashes;
   slashes.load("FOGFAR=300 //OBJECTS\nFOGNEAR=5\n");
   EXPECT_FALSE(slashes.logged("[old format]"));
@@ -38,92 +84,79 @@ TEST(SceneFile, NumbersWhereKeysBelongMakeTheFileOldFormat) {
   EXPECT_EQ(slashes.e.fog_near, 100.0f);  // that line is the object list now
 }
 
-TEST(SceneFile, BordersShrinkTheViewportOutsidePreviewOnly) {
-  SceneDir s;
+// Borders shrink the viewport outside the preview only; missing perspective
+// factors collapse the view and are reported.
+TEST(SceneFile, BordersAndPerspectiveSetTheView) {
+  SceneDir s, preview, missing;
   s.load("BORDER_X=10 BORDER_X=10 BORDER_Y=20 PERSPECTIVE_X=1 PERSPECTIVE_Y=1\nOBJECTS\n");
   EXPECT_TRUE(s.logged("screen: 10,20,790,580"));
   EXPECT_EQ(s.e.screen_centre[0], 400);
-  SceneDir preview;
   preview.e.preview = 1;
-  preview.load("BORDER_X=10\nOBJECTS\n");
+  preview.load("BORDER_X=10 PERSPECTIVE_X=0.5 PERSPECTIVE_Y=1\nOBJECTS\n");
   EXPECT_EQ(preview.e.viewport_box.x1, 800);
+  EXPECT_TRUE(preview.logged("perspective enabled: 0.5/1.0"));
+  EXPECT_EQ(preview.e.perspective[0], 400.0f);  // times the viewport width
+  EXPECT_EQ(preview.e.perspective[1], 600.0f);
+  missing.load("OBJECTS\n");
+  EXPECT_EQ(missing.e.perspective_switch, 1);
+  EXPECT_TRUE(missing.logged("perspective enabled: 0.0/0.0"));
+  EXPECT_TRUE(missing.problem_contains("collapses the view"));
 }
 
-TEST(SceneFile, MissingPerspectiveFactorsCollapseTheViewAndAreReported) {
-  SceneDir s;
-  s.load("OBJECTS\n");
-  EXPECT_EQ(s.e.perspective_switch, 1);
-  EXPECT_TRUE(s.logged("perspective enabled: 0.0/0.0"));
-  EXPECT_TRUE(s.problem_contains("collapses the view"));
-
-  SceneDir half;
-  half.load("PERSPECTIVE_X=0.5 PERSPECTIVE_Y=1\nOBJECTS\n");
-  EXPECT_TRUE(half.logged("perspective enabled: 0.5/1.0"));
-  EXPECT_EQ(half.e.perspective[0], 400.0f);  // times the viewport width
-  EXPECT_EQ(half.e.perspective[1], 600.0f);
-}
-
-TEST(SceneFile, ObjectLinesPlaceScaleAndSpeedUpObjects) {
+// Object lines place, scale and speed up objects; colours are halved and
+// texture repeats scaled back at the end of the load.
+TEST(SceneFile, ObjectLinesPlaceScaleAndColourObjects) {
   SceneDir s;
   s.e.Speed = 2;
-  s.write("box", cube_object());
-  s.load("PERSPECTIVE_X=1 PERSPECTIVE_Y=1\nOBJECTS\n"
-         "/ a comment\n"
-         "x\n"
+  s.texture("T");
+  s.dir.write("box", cube_object());
+  s.dir.write("tri", "POINTS\n0,0,0 10,0,0 10,10,0\nfaces\n1 2 3 T 2 0.5 255 255 255 255\n");
+  s.load("PERSPECTIVE_X=1 PERSPECTIVE_Y=1\nOBJECTS\n/ a comment\nx\n"
          "box 100 0 0 0 0 0 1 0 0 0 0 4\n"
          "box 0 0 0 0 0 0 0 0 0 0 0 0 2\n"
          "box 0 0 0 0 0 0 0 0 0 0 0 0 -2\n"
-         "missing 0 0 0\n");
-  ASSERT_EQ(s.e.object_count, 3);
+         "missing 0 0 0\ntri\n");
+  ASSERT_EQ(s.e.object_count, 4);
   const Object& moved = s.e.objects[0];
   EXPECT_EQ(moved.vertices[0].position.x, 90.0f);
   EXPECT_EQ(moved.centre.x, 100.0f);
-  EXPECT_EQ(moved.rot_speed.x, 0.5f);    // halved by Speed 2
+  EXPECT_EQ(moved.rot_speed.x, 0.5f);  // halved by Speed 2
   EXPECT_EQ(moved.automove, 1);
   EXPECT_EQ(s.e.objects[1].vertices[0].position.x, -20.0f);  // scaled by 2
   EXPECT_EQ(s.e.objects[2].vertices[0].position.x, -10.0f);  // "-2" is not a scale
   EXPECT_TRUE(s.logged("skipped:x"));
   EXPECT_TRUE(s.problem_contains("SCENE1.TXT:8: object missing was not loaded"));
-  EXPECT_EQ(s.e.total_faces, 18);
+  EXPECT_EQ(s.e.total_faces, 19);
+  const Face& f = s.e.objects[3].faces[0];
+  EXPECT_EQ((std::array<int, 2>{f.red, f.alpha}), (std::array<int, 2>{127, 127}));
+  EXPECT_FLOAT_EQ(f.u[1], 2.0f);
+  EXPECT_NEAR(f.v[2], 0.498f, 0.001f);  // 127 / 255
+  EXPECT_EQ(f.corner_colours[2], 0x7F7F7F7Fu);
+  EXPECT_EQ(s.e.objects[3].vertices[1].vertex_colour, 0x7F7F7F7Fu);
 }
 
 TEST(SceneFile, TheStatisticsPassSwitchesOffUnusedFeaturesInOrder) {
   SceneDir s;
-  s.write("box", cube_object("SHADOW_CAST=1 TEX_BUMPLEVEL=100"));
+  s.dir.write("box", cube_object("SHADOW_CAST=1 TEX_BUMPLEVEL=100"));
   s.load("PHONG=1 FOGNEAR=50 FOGFAR=50 PERSPECTIVE_X=1 PERSPECTIVE_Y=1\nOBJECTS\nbox\n");
   const std::vector<std::string> expected = {"************** STAT SCENE", "!particle disabled", "!light disabled",
                                              "!fog disabled", "!objects move disabled", "!shadows disabled",
                                              "!bumpmap disabled"};
-  const int at = s.log_index(expected[0]);
-  ASSERT_GE(at, 0);
-  for (std::size_t k = 0; k < expected.size(); ++k) EXPECT_EQ(s.log[static_cast<std::size_t>(at) + k], expected[k]);
+  const auto at = std::ranges::search(s.log, expected).begin();
+  EXPECT_NE(at, s.log.end()) << testing::PrintToString(s.log);
   EXPECT_EQ((std::array<int, 4>{s.e.Fog, s.e.phong, s.e.light_switch, s.e.particle_switch}), (std::array<int, 4>{}));
   EXPECT_EQ(s.e.objects[0].shadow_cast, 0.0f);
   EXPECT_EQ(s.e.objects[0].bump_level, 0.0f);
   EXPECT_TRUE(s.logged("scene song failed " + s.dir.file("SCENE1.MID")));
 }
 
-TEST(SceneFile, ColoursAreHalvedAndRepeatsScaledBackAtTheEnd) {
-  SceneDir s;
-  s.texture("T");
-  s.write("box", "POINTS\n0,0,0 10,0,0 10,10,0\nfaces\n1 2 3 T 2 0.5 255 255 255 255\n");
-  s.load("PERSPECTIVE_X=1 PERSPECTIVE_Y=1 OBJECTS\nbox\n");
-  ASSERT_EQ(s.e.object_count, 1);
-  const Face& f = s.e.objects[0].faces[0];
-  EXPECT_EQ(f.red, 127);
-  EXPECT_EQ(f.alpha, 127);
-  EXPECT_FLOAT_EQ(f.u[1], 2.0f);
-  EXPECT_NEAR(f.v[2], 0.498f, 0.001f);  // 127 / 255
-  EXPECT_EQ(f.corner_colours[2], 0x7F7F7F7Fu);
-  EXPECT_EQ(s.e.objects[0].vertices[1].vertex_colour, 0x7F7F7F7Fu);
-}
-
 TEST(SceneFile, LightsAndEmittersFollowTheirObjects) {
   SceneDir s;
-  s.write("lamp", "LIGHTSOURCE=1\nPOINTS\n0,0,0 10,0,0 10,10,0\nfaces\n1 2 3 NULL 1 1 255 0 0 255\n");
-  s.write("fire", "PARTICLED=1\nPOINTS\n5,6,7 10,0,0 10,10,0\nfaces\n1 2 3\nPARTICLE\n30 4 20 1.05 0.4 0 1 0 255 255 100 50 0 0 SPARK 1\n");
-  s.write("dark", "LIGHTSOURCE=1 PARTICLED=1\n");  // no faces, no vertices
-  s.write("smoke", "PARTICLED=1\nPOINTS\n1,1,1 2,2,2 3,3,1\nfaces\n1 2 3\n");
+  s.dir.write("lamp", "LIGHTSOURCE=1\nPOINTS\n0,0,0 10,0,0 10,10,0\nfaces\n1 2 3 NULL 1 1 255 0 0 255\n");
+  s.dir.write("fire", "PARTICLED=1\nPOINTS\n5,6,7 10,0,0 10,10,0\nfaces\n1 2 3\n"
+                  "PARTICLE\n30 4 20 1.05 0.4 0 1 0 255 255 100 50 0 0 SPARK -1\n1 2 3\n");
+  s.dir.write("dark", "LIGHTSOURCE=1 PARTICLED=1\n");  // no faces, no vertices
+  s.dir.write("smoke", "PARTICLED=1\nPOINTS\n1,1,1 2,2,2 3,3,1\nfaces\n1 2 3\n");
   s.load("PERSPECTIVE_X=1 PERSPECTIVE_Y=1\nOBJECTS\nlamp\nfire\ndark\nsmoke\n");
   ASSERT_EQ(s.e.light_count, 1);
   EXPECT_EQ(s.e.lights[0].object, 0);
@@ -133,9 +166,14 @@ TEST(SceneFile, LightsAndEmittersFollowTheirObjects) {
   EXPECT_EQ(fire.object, 1);
   EXPECT_EQ(fire.texture_slot, -1);  // SPARK.3DF is missing
   for (const Particle& p : fire.particles) EXPECT_TRUE(p.life >= 20 && p.life <= 39 && p.vertex.position.x == 5.0f);
+  EXPECT_EQ(s.e.objects[1].face_count, 1);  // nothing after the particle line counts
+  const ParticleParameters& p = s.e.particle_parameters;
+  EXPECT_EQ((std::array<std::int32_t, 4>{p.count, p.size, p.life, p.blend}),
+            (std::array<std::int32_t, 4>{30, 4, 20, -1}));
+  EXPECT_EQ(p.end_colour, (std::array<std::int32_t, 3>{50, 0, 0}));
   // The next emitter reuses the parameters, with the texture name reset.
-  const ParticleSystem& smoke = s.e.particle_systems[1];
-  EXPECT_EQ(smoke.size, 4);
+  EXPECT_EQ(s.e.particle_systems[1].size, 4);
+  EXPECT_EQ(s.e.particle_texture_name, "PARTICLE");
   EXPECT_EQ(s.e.particle_switch + s.e.light_switch, 2);
   EXPECT_TRUE(s.logged("light on obj 2 has no face: no light"));
   EXPECT_TRUE(s.logged("particle system on obj 2 has no vertex: no particles"));
@@ -143,11 +181,9 @@ TEST(SceneFile, LightsAndEmittersFollowTheirObjects) {
 
 TEST(SceneFile, HostileTextIsCutNotOverrun) {
   SceneDir s;
-  std::string long_word(5000, 'A');
-  std::string long_line = "box " + std::string(3000, '1') + "\n";
-  s.write("box", cube_object());
-  s.load(long_word + " FARCLIP=1e400 AMBIENT_R=99999999999999 PERSPECTIVE_X=1 PERSPECTIVE_Y=1\nOBJECTS\n" + long_line +
-         "..\\box\n" + std::string(100000, '\n'));
+  s.dir.write("box", cube_object());
+  s.load(std::string(5000, 'A') + " FARCLIP=1e400 AMBIENT_R=99999999999999 PERSPECTIVE_X=1 PERSPECTIVE_Y=1\nOBJECTS\n" +
+         "box " + std::string(3000, '1') + "\n..\\box\n" + std::string(100000, '\n'));
   EXPECT_EQ(s.e.far_clip, 3.40282347e38f);
   EXPECT_EQ(s.e.ambient[0], INT32_MAX / 2);
   EXPECT_TRUE(s.problem_contains("word longer than 255 characters is cut"));
@@ -155,6 +191,70 @@ TEST(SceneFile, HostileTextIsCutNotOverrun) {
   EXPECT_TRUE(s.problem_contains("line longer than 254 characters is cut"));
   EXPECT_TRUE(s.problem_contains("object name ..\\box must not contain a path separator"));
   EXPECT_EQ(s.e.object_count, 1);
+}
+
+TEST(ObjectFile, KeysAndFaceLinesGiveOptionsTrianglesQuadsTexturesAndColours) {
+  SceneDir d;
+  for (const char* t : {"ENV", "B1", "a", "b", "c", "X", "4X"}) d.texture(t);
+  d.e.Speed = 1;
+  ASSERT_EQ(d.read("HALO_TEST=1 CULL=7 TEX_EVMAP=ENV TEX_BUMPLEVEL=50 TEX_BUMPMAP=B1,B2 TEX_SHIFT_X=1.5 TEX_SPEED=3 "
+                   "ACCEPT_RANDOM=0 WHATEVER=1 TEX_NAME=a,b,c COLOR_G=200 TEX_REPEAT_H=2\nPOINTS\n0,0,0 1, 0,0\n"
+                   "  2,2,0 0,2,0 caption\n1 2 3\n1 2 3 4X\n1 2 3 4 X\n1 2 3 T 2 0.5\n1 2 3 a 1 1 -5 10 20\n"),
+            1);
+  const Object& o = d.e.objects.back();
+  EXPECT_EQ(o.ghoul_test, 1);  // HALO_TEST is another name for GHOUL_TEST
+  EXPECT_EQ(o.front_face, 0x900u);
+  EXPECT_GE(o.tex_evmap, 0);
+  EXPECT_GE(o.bump_tex[0], 0);
+  EXPECT_EQ(o.bump_tex[1], -1);     // B2.3DF is missing
+  EXPECT_EQ(o.bump_level, 0.0f);    // a bump map without its second texture clears the level
+  EXPECT_EQ(o.tex_shift[0], 3.0f);  // doubled with Speed 1
+  EXPECT_EQ(o.tex_speed, 1);        // 3 / 2
+  EXPECT_EQ(o.accept_random, 0);
+  EXPECT_TRUE(d.problem_contains("obj:1: texture B2.3DF is missing or unreadable"));
+  EXPECT_TRUE(d.problem_contains("obj:1: warning: unknown key WHATEVER"));
+  ASSERT_EQ(o.vertex_count, 4);
+  ASSERT_EQ(o.face_count, 5);
+  const Face& plain = o.faces[0];
+  // Texture name a and its frames b, c.
+  EXPECT_TRUE(plain.texture_frames[0] != kNoTexture16 && plain.texture_frames[1] != kNoTexture16 &&
+              plain.texture_frames[2] != kNoTexture16 && plain.texture_frames[3] == kNoTexture16);
+  EXPECT_EQ(plain.u[1], 510.0f);
+  EXPECT_EQ(plain.green, 200);
+  EXPECT_EQ(o.faces[1].corner_count, 3);
+  EXPECT_EQ(o.faces[2].corner_count, 4);
+  EXPECT_EQ(o.faces[2].corners[3], 3);
+  EXPECT_EQ(o.faces[2].texture_frames[0], o.faces[1].texture_frames[0] + 1);  // X was loaded after 4X
+  EXPECT_EQ(o.faces[3].v, (std::array<float, 4>{0, 0, 127, 127}));
+  EXPECT_EQ(o.faces[3].texture_frames[0], kNoTexture16);  // T is missing
+  const Face& coloured = o.faces[4];                       // -5 is not a number here
+  EXPECT_EQ((std::array<int, 4>{coloured.red, coloured.green, coloured.blue, coloured.alpha}),
+            (std::array<int, 4>{255, 10, 20, 255}));
+}
+
+// Faces with fewer than three corners, corners out of range, stray words and
+// cut lines refuse the whole object.
+TEST(ObjectFile, BadFaceLinesRefuseTheObject) {
+  for (const char* faces : {"1 2\n", "1 2 9\n", "0 1 2\n", "1 2 3 9 X\n", "1 2 3\n\n", "1 2 3\n1 2"}) {
+    SceneDir d;
+    EXPECT_EQ(d.read(std::string("POINTS\n0,0,0 1,0,0 1,1,0 0,1,0\nfaces\n") + faces), 0) << faces;
+    ASSERT_FALSE(d.e.problems.empty());
+    EXPECT_TRUE(d.e.problems.back().error);
+  }
+}
+
+TEST(ObjectFile, MissingFilesAndExternalModelsFail) {
+  SceneDir d;
+  EXPECT_EQ(read_object(d.e, d.dir.path() + "nothing"), 0);
+  EXPECT_TRUE(d.problem_contains("nothing: no object file"));
+  EXPECT_EQ(d.read("EXTERN=ghost 100 5\n"), 0);
+  EXPECT_TRUE(d.problem_contains("obj:1: model ghost.3DS is missing"));
+  EXPECT_EQ(d.read("EXTERN=..\\x\n"), 0);
+  EXPECT_TRUE(d.problem_contains("must not contain a path separator"));
+  // A file named with ".TXT" is found too.
+  d.dir.write("crate.TXT", cube_object("COLOR_R=10"));
+  EXPECT_EQ(read_object(d.e, d.dir.path() + "crate"), 1);
+  EXPECT_EQ(d.e.objects.back().faces[0].red, 10);
 }
 
 }  // namespace

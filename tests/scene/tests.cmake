@@ -1,4 +1,3 @@
 target_sources(kelvo_tests PRIVATE
-  ${CMAKE_CURRENT_LIST_DIR}/object_file_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/scene_file_test.cpp
 )
