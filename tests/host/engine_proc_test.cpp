@@ -1,11 +1,17 @@
 // Start-up, frames, keys and teardown driven through a recording platform
-// with a real software GL context.
+// with a real software GL context; the paths and settings it starts from.
 #include <GL/gl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <array>
+#include <filesystem>
 
 #include "host/engine_proc.h"
+#include "host/paths.h"
+#include "host/settings.h"
+#include "host/settings_file.h"
 #include "package/member_stream.h"
 #include "package/pak_coder.h"
 #include "support/recording_platform.h"
@@ -13,13 +19,11 @@
 namespace kelvo {
 namespace {
 
-using test::RecordingPlatform;
 using test::TempDir;
 
 struct Harness {
-  TempDir app;   // the program's directory
-  TempDir work;  // the private work directory
-  RecordingPlatform platform;
+  TempDir app, work;  // the program's directory and the private work directory
+  test::RecordingPlatform platform;
   Engine e;
 
   Harness() {
@@ -29,10 +33,6 @@ struct Harness {
   }
   long send(MessageType type, int key = 0) { return engine_window_proc(e, platform, WindowMessage{type, key}); }
   int at(const std::string& call) const { return platform.index_of(call); }
-  void write_package(const std::string& members) {
-    const auto pak = pak_encode(std::vector<std::uint8_t>(members.begin(), members.end()));
-    app.write("kelvo.pak", std::string(pak.begin(), pak.end()));
-  }
   void expect_in_order(const std::vector<std::string>& calls) const {
     int last = -1;
     for (const std::string& call : calls) {
@@ -47,17 +47,15 @@ TEST(EngineProc, StartUpAndTeardownRunTheirStepsInOrder) {
   std::string members;
   append_member(members, "SCENE1.TXT", "OBJECTS\n");
   append_member(members, "BOX", "x");
-  h.write_package(members);
+  const auto pak = pak_encode(std::vector<std::uint8_t>(members.begin(), members.end()));
+  h.app.write("kelvo.pak", std::string(pak.begin(), pak.end()));
   h.send(MessageType::create);
   h.expect_in_order({"window_rect", "log: settings missing: storing the defaults",
                      "log: path_pack=" + h.app.path() + "kelvo.pak", "hide_cursor", "priority_highest", "show_window",
                      "set_display_mode 800x600", "create_gl_context", "log: wrapper started", "swap_buffers",
                      "log: scene=SCENE1"});
   EXPECT_EQ(h.e.gl_ready, 1);
-  // The members are unpacked into the private directory and listed there.
-  EXPECT_EQ(h.e.paths.dir_temp, h.work.path());
-  EXPECT_EQ(h.work.read("SCENE1.TXT"), "OBJECTS\n");
-  EXPECT_EQ(h.work.read("files.lst"), h.work.file("SCENE1.TXT") + "\n" + h.work.file("BOX") + "\n");
+  EXPECT_EQ(h.work.list(), (std::vector<std::string>{"BOX", "KLV.3DF", "SCENE1.TXT", "files.lst"}));  // all private
 
   const std::size_t before = h.platform.calls.size();
   h.send(MessageType::destroy);
@@ -68,45 +66,27 @@ TEST(EngineProc, StartUpAndTeardownRunTheirStepsInOrder) {
   EXPECT_TRUE(h.work.list().empty());  // nothing that start-up wrote is left
 }
 
-TEST(EngineProc, FramesClearToTheFogColourAndDrawNothingBeforeStartUp) {
-  Harness h;
-  h.send(MessageType::paint);
-  EXPECT_EQ(h.platform.swaps, 0);
-  h.e.fog_colour = {255, 0, 0};  // the init leaves the fog colour alone
-  h.send(MessageType::create);
-  const int swaps = h.platform.swaps;
-  h.send(MessageType::paint);
-  EXPECT_EQ(h.platform.swaps, swaps + 1);
-  EXPECT_EQ(h.platform.gl->pixel(10, 10) & 0xFFFFFF00u, 0xFF000000u);
-  EXPECT_EQ(glIsEnabled(GL_FOG), GL_TRUE);  // Fog setting 1
-  h.send(MessageType::destroy);
-}
-
-TEST(EngineProc, StartUpStoppedAtTheDisplayModeStillTearsDownCleanly) {
-  Harness h;
-  h.platform.display_mode_ok = false;
-  h.send(MessageType::create);
-  h.expect_in_order(
+TEST(EngineProc, StoppedStartUpsStillTearDownCleanly) {
+  Harness mode, wrong;
+  mode.platform.display_mode_ok = false;
+  mode.send(MessageType::create);
+  mode.expect_in_order(
       {"set_display_mode 800x600", "restore_display_mode", "message_box Error: Fullscreen switch failed!"});
-  EXPECT_EQ(h.at("create_gl_context"), -1);
-  h.send(MessageType::paint);
-  EXPECT_EQ(h.platform.swaps, 0);
-  h.send(MessageType::destroy);
-  EXPECT_EQ(h.at("release_gl_context"), -1);
-  EXPECT_GE(h.at("log: free all"), 0);
-  EXPECT_TRUE(h.work.list().empty());
-}
-
-TEST(EngineProc, AWrongMagicEndsThePlayerWithStatusOne) {
-  Harness wrong;
+  mode.send(MessageType::paint);
+  EXPECT_EQ(mode.platform.swaps, 0);
+  // A package with a wrong magic ends the player with status 1.
   wrong.app.write("kelvo.pak", "PK\x03\x04 this is a zip file, not a package");
   testing::internal::CaptureStdout();
   wrong.send(MessageType::create);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "Unrecognized file format!\n");
   EXPECT_EQ(wrong.e.exit_code, 1);
-  EXPECT_EQ(wrong.at("create_gl_context"), -1);
-  wrong.send(MessageType::destroy);
-  EXPECT_TRUE(wrong.work.list().empty());
+  for (Harness* h : {&mode, &wrong}) {
+    EXPECT_EQ(h->at("create_gl_context"), -1);
+    h->send(MessageType::destroy);
+    EXPECT_EQ(h->at("release_gl_context"), -1);
+    EXPECT_GE(h->at("log: free all"), 0);
+    EXPECT_TRUE(h->work.list().empty());
+  }
 }
 
 TEST(EngineProc, AWindowNarrowerThan640PixelsIsAPreview) {
@@ -122,15 +102,23 @@ TEST(EngineProc, AWindowNarrowerThan640PixelsIsAPreview) {
   narrow.send(MessageType::destroy);
 }
 
-TEST(EngineProc, ZeroTogglesTheLogoAndOnlyOtherInputEndsThePlayer) {
+TEST(EngineProc, FramesClearToTheFogColourAndOnlyInputOtherThanZeroEndsThePlayer) {
   Harness h;
+  h.send(MessageType::paint);
+  EXPECT_EQ(h.platform.swaps, 0);  // nothing is drawn before start-up
+  h.e.fog_colour = {255, 0, 0};    // the init leaves the fog colour alone
   h.send(MessageType::create);
-  EXPECT_EQ(h.send(MessageType::key_down, '0'), 1);
-  EXPECT_EQ(h.e.LOGO, 0);  // it toggles on release
-  EXPECT_EQ(h.send(MessageType::key_up, '0'), 1);
-  EXPECT_EQ(h.e.LOGO, 1);
-  h.send(MessageType::key_up, '0');
-  EXPECT_EQ(h.e.LOGO, 0);
+  const int swaps = h.platform.swaps;
+  h.send(MessageType::paint);
+  EXPECT_EQ(h.platform.swaps, swaps + 1);
+  EXPECT_EQ(h.platform.gl->pixel(10, 10) & 0xFFFFFF00u, 0xFF000000u);
+  EXPECT_EQ(glIsEnabled(GL_FOG), GL_TRUE);  // Fog setting 1
+  std::vector<int> logo;  // 0 toggles the logo when it is released
+  for (MessageType type : {MessageType::key_down, MessageType::key_up, MessageType::key_up}) {
+    EXPECT_EQ(h.send(type, '0'), 1);
+    logo.push_back(h.e.LOGO);
+  }
+  EXPECT_EQ(logo, (std::vector<int>{0, 1, 0}));
   EXPECT_EQ(h.send(MessageType::mouse_move), 1);
   EXPECT_EQ(h.platform.close_requests, 0);
   h.send(MessageType::key_down, 'a');
@@ -145,13 +133,96 @@ TEST(EngineProc, TheLogoIsWrittenToThePrivateDirectoryNeverTheAuthorsFolder) {
   data.write("files.lst", data.file("KLV.3DF") + "\n");
   h.e.overrides.data_dir = data.path();
   h.send(MessageType::create);
-  EXPECT_EQ(h.e.paths.dir_temp, data.path());
   EXPECT_EQ(h.work.read("KLV.3DF").substr(0, 16), "3df v1.1\nrgb565\n");
   EXPECT_GE(h.e.logo_slot, 0);  // loaded from the private copy
   h.send(MessageType::destroy);
   EXPECT_EQ(data.read("KLV.3DF"), "the author's own file");
   EXPECT_EQ(data.list(), (std::vector<std::string>{"KLV.3DF", "files.lst"}));
   EXPECT_TRUE(h.work.list().empty());
+}
+
+// Set-up removes what the list of an earlier run names in the work directory
+// and nothing else.
+TEST(Paths, ScenesComeFromThePackageOrTheDataFolderAndStaleFilesAreRemoved) {
+  Harness h;
+  TempDir elsewhere;
+  h.work.write("SCENE1.TXT", "old");
+  h.work.write("keep.txt", "not listed");
+  elsewhere.write("precious", "mine");
+  h.work.write("files.lst", h.work.file("SCENE1.TXT") + "\n" + elsewhere.file("precious") + "\n" + h.work.path() +
+                                "../x\n" + h.work.path() + "\n");
+  h.e.Module = "forest";
+  path_setup(h.e, h.platform, h.app.path());
+  EXPECT_EQ(h.work.list(), std::vector<std::string>{"keep.txt"});
+  EXPECT_EQ(elsewhere.read("precious"), "mine");
+  EXPECT_EQ(h.e.paths.path_pack, h.app.path() + "forest.pak");
+  EXPECT_EQ(h.e.paths.dir_temp, h.app.path() + "Data/");  // no package: the data folder
+  EXPECT_EQ(h.e.paths.path_list, h.work.path() + "files.lst");
+  EXPECT_EQ(h.e.paths.path_temp, h.work.path() + "Kelvo.tmp");
+
+  h.app.write("forest.pak", "x");
+  path_setup(h.e, h.platform, h.app.path());
+  EXPECT_EQ(h.e.paths.dir_temp, h.work.path());
+  h.e.overrides.data_dir = "/scenes/mine";
+  path_setup(h.e, h.platform, h.app.path());
+  EXPECT_EQ(h.e.paths.dir_temp, "/scenes/mine/");
+  EXPECT_EQ(h.e.paths.path_pack, "");
+}
+
+TEST(Settings, NumbersReadWithTheLeadingDigitsConversionAndGapsAreFilledWithTheDefaults) {
+  test::MemorySettings store;
+  store.exists = true;
+  store.values = {{"Module", std::string(300, 'm')}, {"Sounds", "abc"}, {"Fog", " 7"}, {"ResX", "1024x"},
+                  {"ResY", "-12"}, {"Random", "99999999999"}, {"Speed", "+2"}, {"Colors", ""}};
+  Engine e;
+  EXPECT_EQ(read_settings(e, store), 1);
+  EXPECT_EQ(e.Module.size(), 254u);  // the value buffer holds 254 characters
+  EXPECT_EQ((std::array{e.Sounds, e.Fog, e.ResX, e.ResY, e.Random, e.Speed, e.Colors}),
+            (std::array{0, 7, 1024, -12, INT32_MAX, 2, 0}));
+
+  // Without Colors: what was read before the missing value holds, Colors keeps its value.
+  store.values.erase("Colors");
+  e.Speed = 0;
+  e.Colors = 5;
+  EXPECT_EQ(read_settings(e, store), 0);
+  EXPECT_EQ((std::array{e.Speed, e.Colors}), (std::array{2, 5}));
+  EXPECT_EQ(store_defaults(e, store), 1);
+  EXPECT_EQ(store.values, (decltype(store.values){{"Module", "kelvo"}, {"Sounds", "1"}, {"Fog", "1"}, {"ResX", "800"},
+                                                  {"ResY", "600"}, {"Random", "0"}, {"Speed", "0"}, {"Colors", "0"}}));
+  EXPECT_EQ(e.Module, "kelvo");
+  // A refused write still leaves the defaults in memory.
+  test::MemorySettings refusing;
+  refusing.writable = false;
+  e.Module = "x";
+  EXPECT_EQ(store_defaults(e, refusing), 0);
+  EXPECT_EQ(e.Module, "kelvo");
+}
+
+TEST(SettingsFile, WritesAtomicallyAndAFailedWriteKeepsTheOldFile) {
+  TempDir dir;
+  const std::string path = dir.file("config/kelvo/settings"), tmp = path + ".tmp" + std::to_string(::getpid());
+  SettingsFile file(path);
+  Engine e;
+  EXPECT_EQ(store_defaults(e, file), 1);  // the folders are made
+  EXPECT_NE(dir.read("config/kelvo/settings").find("\nResX=800\n"), std::string::npos);
+  struct stat st {};
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  e.Module = "line\nbreak";
+  e.ResX = 1280;
+  EXPECT_EQ(write_settings(e, file), 1);
+  Engine back;
+  EXPECT_EQ(read_settings(back, file), 1);
+  EXPECT_EQ(back.Module, "line break");
+  EXPECT_EQ(back.ResX, 1280);
+  EXPECT_FALSE(std::filesystem::exists(tmp));  // renamed over the settings file
+
+  // The temporary file cannot be created: a directory stands in its way.
+  const std::string old = dir.read("config/kelvo/settings");
+  ASSERT_EQ(::mkdir(tmp.c_str(), 0700), 0);
+  EXPECT_FALSE(file.write({{"Module", "theirs"}}));
+  EXPECT_EQ(dir.read("config/kelvo/settings"), old);
+  EXPECT_FALSE(SettingsFile(path + "/inside").write({{"Module", "x"}}));  // a file for a folder
 }
 
 }  // namespace

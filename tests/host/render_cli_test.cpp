@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "support/recording_platform.h"
@@ -22,56 +24,47 @@ namespace {
 namespace fs = std::filesystem;
 using test::TempDir;
 
-struct RunResult {
-  int status = -1;     // the exit status, or -1 when the program did not exit
-  std::string output;  // standard output and error together
+// A home folder for a run with a scene folder in it: an orange-red fog (which
+// is also the clear colour) and one green rectangle in the upper middle of
+// the view, out of the fog's reach.
+struct Home : TempDir {
+  Home() {
+    fs::create_directories(file("tmp"));
+    fs::create_directories(file("scene"));
+    write("scene/SCENE1.TXT",
+          "FOGCOLOR_R=200 FOGCOLOR_G=40 FOGCOLOR_B=10\nFOGNEAR=1000 FOGFAR=2000\n"
+          "PERSPECTIVE_X=1 PERSPECTIVE_Y=1\nOBJECTS\nSQUARE 0 0 200\n");
+    write("scene/SQUARE.TXT",
+          "AUTOLIGHTED=1\nCOLOR_R=0 COLOR_G=255 COLOR_B=0 COLOR_A=255\n"
+          "POINTS\n-40,40,0 40,40,0 40,5,0 -40,5,0\nFACES\n1 2 3 4\n");
+  }
+  // Runs a program (no quotes in its arguments) with its own settings, work
+  // and state folders, no log and no display; gives the exit status (-1 when
+  // the program did not exit) and its standard output and error together.
+  std::pair<int, std::string> run(const std::string& program, const std::vector<std::string>& args) const {
+    std::string command = "env -u XDG_RUNTIME_DIR -u KELVO_LOG -u SDL_VIDEODRIVER -u DISPLAY HOME=" + path() +
+                          " XDG_CONFIG_HOME=" + file("config") + " XDG_STATE_HOME=" + file("state") +
+                          " TMPDIR=" + file("tmp") + " " + program;
+    for (const std::string& a : args) command += " '" + a + "'";
+    const int status = std::system((command + " >" + file("output.txt") + " 2>&1").c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read("output.txt")};
+  }
 };
-
-// Runs a program (no quotes in its arguments) in a private environment under
-// `home`: its own settings, work and state folders, no log and no display.
-RunResult run(const std::string& program, const std::vector<std::string>& args, const TempDir& home) {
-  fs::create_directories(home.file("config"));
-  fs::create_directories(home.file("tmp"));
-  std::string command = "env -u XDG_RUNTIME_DIR -u KELVO_LOG -u SDL_VIDEODRIVER -u DISPLAY HOME=" + home.path() +
-                        " XDG_CONFIG_HOME=" + home.file("config") + " XDG_STATE_HOME=" + home.file("state") +
-                        " TMPDIR=" + home.file("tmp") + " " + program;
-  for (const std::string& a : args) command += " '" + a + "'";
-  const int status = std::system((command + " >" + home.file("output.txt") + " 2>&1").c_str());
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, home.read("output.txt")};
-}
-
-// A scene folder: an orange-red fog (which is also the clear colour) and one
-// green rectangle in the upper middle of the view, out of the fog's reach.
-void write_tiny_scene(const TempDir& home) {
-  fs::create_directories(home.file("scene"));
-  home.write("scene/SCENE1.TXT",
-             "FOGCOLOR_R=200 FOGCOLOR_G=40 FOGCOLOR_B=10\nFOGNEAR=1000 FOGFAR=2000\n"
-             "PERSPECTIVE_X=1 PERSPECTIVE_Y=1\nOBJECTS\nSQUARE 0 0 200\n");
-  home.write("scene/SQUARE.TXT",
-             "AUTOLIGHTED=1\nCOLOR_R=0 COLOR_G=255 COLOR_B=0 COLOR_A=255\n"
-             "POINTS\n-40,40,0 40,40,0 40,5,0 -40,5,0\nFACES\n1 2 3 4\n");
-}
-
-std::string frame_name(int n) {
-  char name[32];
-  std::snprintf(name, sizeof name, "frame%04d.png", n);
-  return name;
-}
 
 // The frames of a run at 64 x 48: all there, the right size, the fog colour
 // at the edges and below the middle, the rectangle's green above it (so the
 // picture is the right way up).
 void expect_frames(const std::string& dir, int count) {
   for (int n = 1; n <= count; ++n) {
-    SCOPED_TRACE(frame_name(n));
+    const std::string name = dir + "frame000" + std::to_string(n) + ".png";  // fewer than ten frames
+    SCOPED_TRACE(name);
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
-    ASSERT_TRUE(png_image_begin_read_from_file(&image, (dir + frame_name(n)).c_str()));
+    ASSERT_TRUE(png_image_begin_read_from_file(&image, name.c_str()));
     image.format = PNG_FORMAT_RGB;
     std::vector<std::uint8_t> rgb(PNG_IMAGE_SIZE(image));
     ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr));
-    ASSERT_EQ(image.width, 64u);
-    ASSERT_EQ(image.height, 48u);
+    ASSERT_EQ((std::pair{image.width, image.height}), (std::pair{64u, 48u}));
     auto at = [&](int x, int y) {  // 0xRRGGBB, y from the top
       const std::uint8_t* p = &rgb[static_cast<std::size_t>(y * 64 + x) * 3];
       return (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2];
@@ -81,58 +74,44 @@ void expect_frames(const std::string& dir, int count) {
     EXPECT_TRUE((centre >> 16) < 0x40 && ((centre >> 8) & 0xFF) > 0xC0 && (centre & 0xFF) < 0x40)
         << std::hex << centre;
   }
-  EXPECT_FALSE(fs::exists(dir + frame_name(count + 1)));
+  EXPECT_FALSE(fs::exists(dir + "frame000" + std::to_string(count + 1) + ".png"));
 }
 
-TEST(RenderBinary, DrawsTheFramesOfASceneFolderAsPngFiles) {
-  TempDir home;
-  write_tiny_scene(home);
-  const RunResult r = run(KELVO_RENDER_PATH, {"--render", "3", "--out", home.file("frames"), "--size", "64x48",
-                                              "--data", home.file("scene"), "--fps", "5"},
-                          home);
-  ASSERT_EQ(r.status, 0) << r.output;
-  expect_frames(home.file("frames/"), 3);
-  // The run leaves no instance folder behind.
-  for (const auto& entry : fs::recursive_directory_iterator(home.file("tmp")))
-    EXPECT_NE(entry.path().filename().string().rfind("inst-", 0), 0u) << entry.path();
-}
-
-TEST(RenderBinary, ExplainsWhatItCannotDo) {
-  TempDir home;
-  write_tiny_scene(home);
+// kelvo hands --render runs to kelvo-render, and needs no display for them.
+TEST(RenderBinary, DrawsTheFramesOfASceneFolderAsPngFilesOrExplainsWhyNot) {
+  std::vector<std::string> programs = {KELVO_RENDER_PATH};
+#ifdef KELVO_PLAYER_PATH
+  programs.push_back(KELVO_PLAYER_PATH);
+#endif
+  for (const std::string& program : programs) {
+    SCOPED_TRACE(program);
+    Home home;
+    const auto [status, output] = home.run(program, {"--render", "3", "--out", home.file("frames"), "--size", "64x48",
+                                                     "--data", home.file("scene"), "--fps", "5"});
+    ASSERT_EQ(status, 0) << output;
+    expect_frames(home.file("frames/"), 3);
+    // The run leaves no instance folder behind.
+    for (const auto& entry : fs::recursive_directory_iterator(home.file("tmp")))
+      EXPECT_NE(entry.path().filename().string().rfind("inst-", 0), 0u) << entry.path();
+  }
+  // What it cannot do, it explains.
+  Home home;
   home.write("file", "not a folder");
   fs::create_directories(home.file("empty"));
   home.write("junk.pak", "this is not a scene package");
   const std::string scene = home.file("scene"), frames = home.file("frames");
-  struct Case {
-    std::vector<std::string> args;
-    int status;
-    const char* message;
-  } cases[] = {
-      {{"--render", "1", "--out", home.file("file"), "--data", scene}, 1, "cannot write"},
-      {{"--render", "1", "--out", frames, "--data", home.file("empty")}, 1, "no scene"},
-      {{"--render", "1", "--out", frames, "--package", home.file("junk.pak")}, 1, "not a scene package"},
-      {{"--out", frames}, 2, "--render"},  // a usage error
-  };
-  for (const Case& c : cases) {
-    const RunResult r = run(KELVO_RENDER_PATH, c.args, home);
-    EXPECT_EQ(r.status, c.status) << r.output;
-    EXPECT_NE(r.output.find(c.message), std::string::npos) << r.output;
+  using Case = std::tuple<std::vector<std::string>, int, const char*>;  // arguments, exit status, message
+  for (const auto& [args, expected_status, message] : std::vector<Case>{
+           {{"--render", "1", "--out", home.file("file"), "--data", scene}, 1, "cannot write"},
+           {{"--render", "1", "--out", frames, "--data", home.file("empty")}, 1, "no scene"},
+           {{"--render", "1", "--out", frames, "--package", home.file("junk.pak")}, 1, "not a scene package"},
+           {{"--out", frames}, 2, "--render"},  // a usage error
+       }) {
+    const auto [status, output] = home.run(KELVO_RENDER_PATH, args);
+    EXPECT_EQ(status, expected_status) << output;
+    EXPECT_NE(output.find(message), std::string::npos) << output;
   }
 }
-
-#ifdef KELVO_PLAYER_PATH
-TEST(RenderBinary, ThePlayerHandsRenderRunsToTheRenderer) {
-  TempDir home;
-  write_tiny_scene(home);
-  // No display is needed: the player never opens one for --render.
-  const std::vector<std::string> args = {"--data", home.file("scene"), "--size", "64x48", "--render", "2",
-                                         "--out", home.file("frames")};
-  const RunResult r = run(KELVO_PLAYER_PATH, args, home);
-  ASSERT_EQ(r.status, 0) << r.output;
-  expect_frames(home.file("frames/"), 2);
-}
-#endif
 
 }  // namespace
 }  // namespace kelvo

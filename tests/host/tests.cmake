@@ -1,9 +1,5 @@
 target_sources(kelvo_tests PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/engine_proc_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/paths_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/settings_test.cpp
-)
-target_sources(kelvo_tests PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/work_dir_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/player_options_test.cpp
 )

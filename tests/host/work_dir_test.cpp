@@ -25,16 +25,6 @@ mode_t mode_of(const std::string& path) {
   return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
 
-std::string strip_slash(const std::string& p) { return p.ends_with('/') ? p.substr(0, p.size() - 1) : p; }
-
-int count_instances(const std::string& base) {
-  int n = 0;
-  std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(base, ec))
-    n += entry.path().filename().string().starts_with("inst-");
-  return n;
-}
-
 void touch(const std::string& path, const std::string& text = "x") { std::ofstream(path) << text; }
 
 // Points XDG_RUNTIME_DIR at a fresh private directory for each test and puts
@@ -51,38 +41,22 @@ class WorkDirTest : public ::testing::Test {
     for (auto& [name, value] : saved_) value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
   }
 
-  static std::optional<InstanceWorkDir> create() {
-    std::string error;
-    auto dir = InstanceWorkDir::create(error);
-    EXPECT_TRUE(dir) << error;
-    return dir;
-  }
-  static std::string refusal() {
-    std::string error;
-    EXPECT_FALSE(InstanceWorkDir::create(error));
-    return error;
-  }
-  // An instance directory made by hand, as a crashed instance leaves it.
-  std::string make_dead_instance(const std::string& name, bool with_lock) {
-    const std::string dir = base_ + "/" + name;
-    fs::create_directories(dir);
-    if (with_lock) touch(dir + "/" + InstanceWorkDir::kLockName, "");
-    touch(dir + "/SCENE1", "scene");
-    return dir;
-  }
+  std::optional<InstanceWorkDir> create() { return InstanceWorkDir::create(error_); }
 
+  std::string error_;  // the last refusal
   test::TempDir root_;
   const std::string runtime_ = root_.file("run"), base_ = runtime_ + "/kelvo";
   std::pair<const char*, std::optional<std::string>> saved_[2] = {{"XDG_RUNTIME_DIR", {}}, {"TMPDIR", {}}};
 };
 
-TEST_F(WorkDirTest, InstanceDirIsPrivateLockedAndRemovedWithItsFiles) {
-  auto dir = create();
-  ASSERT_TRUE(dir);
-  const std::string p = dir->path();
+TEST_F(WorkDirTest, InstanceDirsArePrivateLockedAndRemovedWithTheirFilesButNeverByEachOther) {
+  auto a = create(), b = create();
+  ASSERT_TRUE(a && b) << error_;
+  const std::string p = a->path(), q = b->path();
+  EXPECT_NE(p, q);
   EXPECT_EQ(p.rfind(base_ + "/inst-", 0), 0u) << p;
   EXPECT_EQ(mode_of(base_), 0700u);
-  EXPECT_EQ(mode_of(strip_slash(p)), 0700u);
+  EXPECT_EQ(mode_of(p), 0700u);
   // The lock file exists and is held: another descriptor cannot take it.
   const int fd = ::open((p + InstanceWorkDir::kLockName).c_str(), O_RDONLY | O_CLOEXEC);
   ASSERT_GE(fd, 0);
@@ -90,37 +64,30 @@ TEST_F(WorkDirTest, InstanceDirIsPrivateLockedAndRemovedWithItsFiles) {
   ::close(fd);
 
   touch(p + "SCENE1");
-  ASSERT_EQ(::symlink("/etc/hostname", (p + "link").c_str()), 0);
+  touch(q + "SCENE1");
+  EXPECT_EQ(InstanceWorkDir::remove_stale(base_), 0);  // live instances are left alone
+  b.reset();
+  EXPECT_FALSE(fs::exists(q));
   {
-    InstanceWorkDir moved(std::move(*dir));
-    dir.reset();  // the moved-from object removes nothing
+    InstanceWorkDir moved(std::move(*a));
+    a.reset();  // the moved-from object removes nothing
     EXPECT_TRUE(fs::exists(p + "SCENE1"));
   }
-  EXPECT_FALSE(fs::exists(strip_slash(p)));
-  EXPECT_EQ(count_instances(base_), 0);
-}
-
-TEST_F(WorkDirTest, LiveInstancesNeverRemoveEachOther) {
-  auto a = create(), b = create();
-  ASSERT_TRUE(a && b);
-  EXPECT_NE(a->path(), b->path());
-  touch(a->path() + "SCENE1");
-  touch(b->path() + "SCENE1");
-  EXPECT_EQ(InstanceWorkDir::remove_stale(base_), 0);
-  EXPECT_TRUE(fs::exists(a->path() + "SCENE1") && fs::exists(b->path() + "SCENE1"));
-  b.reset();
-  EXPECT_EQ(count_instances(base_), 1);
-  EXPECT_TRUE(fs::exists(a->path() + "SCENE1"));
+  EXPECT_FALSE(fs::exists(p));
+  EXPECT_TRUE(fs::is_empty(base_));
 }
 
 TEST_F(WorkDirTest, StaleInstanceDirsAreRemovedWithoutFollowingLinks) {
-  // Unlocked lock file: removed at once, whatever its age; a symbolic link
-  // inside is removed, its target left alone.
-  const std::string dead = make_dead_instance("inst-dead01", true);
+  // As crashed instances leave them. An unlocked lock file: removed at once,
+  // whatever its age; a symbolic link inside is removed, its target left alone.
+  const std::string dead = base_ + "/inst-dead01", young = base_ + "/inst-young1";
+  fs::create_directories(dead);
+  touch(dead + "/" + InstanceWorkDir::kLockName, "");
   touch(root_.file("outside.txt"), "keep me");
   ASSERT_EQ(::symlink(root_.file("outside.txt").c_str(), (dead + "/link").c_str()), 0);
   // No lock file and recent: perhaps an instance that is starting; kept.
-  const std::string young = make_dead_instance("inst-young1", false);
+  fs::create_directories(young);
+  touch(young + "/SCENE1");
   // An instance entry that is a link to somewhere else is not followed.
   fs::create_directories(root_.file("victim"));
   touch(root_.file("victim/precious"));
@@ -130,7 +97,7 @@ TEST_F(WorkDirTest, StaleInstanceDirsAreRemovedWithoutFollowingLinks) {
   touch(base_ + "/other-file");
 
   auto dir = create();
-  ASSERT_TRUE(dir);
+  ASSERT_TRUE(dir) << error_;
   EXPECT_FALSE(fs::exists(dead));
   EXPECT_TRUE(fs::exists(root_.file("outside.txt")));
   EXPECT_TRUE(fs::exists(young + "/SCENE1"));
@@ -143,28 +110,31 @@ TEST_F(WorkDirTest, UnsafeBasesAreRefusedOrTightened) {
   // A symbolic link as the base: refused, and nothing is made behind it.
   fs::create_directories(root_.file("elsewhere"));
   ASSERT_EQ(::symlink(root_.file("elsewhere").c_str(), base_.c_str()), 0);
-  EXPECT_NE(refusal().find("symbolic link"), std::string::npos);
-  EXPECT_EQ(count_instances(root_.file("elsewhere")), 0);
+  EXPECT_FALSE(create());
+  EXPECT_NE(error_.find("symbolic link"), std::string::npos);
+  EXPECT_TRUE(fs::is_empty(root_.file("elsewhere")));
   ASSERT_EQ(::unlink(base_.c_str()), 0);
   // A plain file as the base: refused.
   touch(base_);
-  EXPECT_NE(refusal().find("not a directory"), std::string::npos);
+  EXPECT_FALSE(create());
+  EXPECT_NE(error_.find("not a directory"), std::string::npos);
   ASSERT_EQ(::unlink(base_.c_str()), 0);
   // Our own base open to others: made private again before use.
   ASSERT_EQ(::mkdir(base_.c_str(), 0755), 0);
   ASSERT_EQ(::chmod(base_.c_str(), 0755), 0);
-  EXPECT_TRUE(create());
+  EXPECT_TRUE(create()) << error_;
   EXPECT_EQ(mode_of(base_), 0700u);
 }
 
 TEST_F(WorkDirTest, WithoutAUsableRuntimeDirTheTemporaryFolderIsUsedAsPrivately) {
-  const std::string root = strip_slash(root_.path()), fallback = root + "/kelvo-" + std::to_string(::geteuid());
+  const std::string root = root_.path().substr(0, root_.path().size() - 1);
+  const std::string fallback = root + "/kelvo-" + std::to_string(::geteuid());
   ::setenv("TMPDIR", root.c_str(), 1);
   ::setenv("XDG_RUNTIME_DIR", "relative/run", 1);
   EXPECT_EQ(InstanceWorkDir::base_path(), fallback);
   ::setenv("XDG_RUNTIME_DIR", (root + "/missing").c_str(), 1);
   auto dir = create();
-  ASSERT_TRUE(dir);
+  ASSERT_TRUE(dir) << error_;
   EXPECT_EQ(dir->path().rfind(fallback + "/inst-", 0), 0u);
   EXPECT_EQ(mode_of(fallback), 0700u);
 }

@@ -1,5 +1,17 @@
-// Unpacking packages into the work directory, with hostile members.
+// Unpacking packages, with hostile members: into the player's work directory,
+// and with the built kelvo-pak on scratch directories.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <random>
+#include <set>
+#include <string>
+#include <tuple>
+#include <vector>
 
 #include "host/paths.h"
 #include "package/extract.h"
@@ -7,10 +19,14 @@
 #include "package/pak_coder.h"
 #include "support/recording_platform.h"
 
+#ifndef KELVO_PAK_TOOL
+#error "KELVO_PAK_TOOL must name the kelvo-pak executable"
+#endif
+
 namespace kelvo {
 namespace {
 
-using test::RecordingPlatform;
+namespace fs = std::filesystem;
 using test::TempDir;
 using Names = std::vector<std::string>;
 
@@ -21,10 +37,26 @@ std::string member(const std::string& name, const std::string& data) {
   return append_member(s, name, data), s;
 }
 
-// Writes `package` as the program's kelvo.pak and unpacks it.
+std::string pak(const std::string& members) {
+  const auto coded = pak_encode(std::vector<std::uint8_t>(members.begin(), members.end()));
+  return std::string(coded.begin(), coded.end());
+}
+
+std::string random_string(std::size_t n, std::uint32_t seed) {
+  std::mt19937 rng(seed);
+  std::string s(n, '\0');
+  return std::generate(s.begin(), s.end(), [&] { return static_cast<char>(rng()); }), s;
+}
+
+std::set<std::string> entries(const fs::path& dir) {
+  std::set<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
+  return names;
+}
+
 struct Unpacking {
   TempDir app, work;
-  RecordingPlatform platform;
+  test::RecordingPlatform platform;
   Engine e;
   std::string log;
 
@@ -32,21 +64,18 @@ struct Unpacking {
     platform.work_dir = work.path();
     e.log.to_callback([this](std::string_view line) { (log += line) += '\n'; });
   }
-  ExtractResult extract_raw(const std::string& package) {
+  // Writes `package` as the program's kelvo.pak and unpacks it.
+  ExtractResult extract(const std::string& package) {
     app.write("kelvo.pak", package);
     path_setup(e, platform, app.path());
     return extract_package(e);
   }
-  ExtractResult extract(const std::string& members) {
-    const auto pak = pak_encode(std::vector<std::uint8_t>(members.begin(), members.end()));
-    return extract_raw(std::string(pak.begin(), pak.end()));
-  }
 };
 
-TEST(Extract, MembersAreWrittenListedAndDeletedAgain) {
+TEST(Extract, MembersAreWrittenListedAndDeletedAgainUnlessThePackageIsMissingOrBroken) {
   Unpacking u;
-  EXPECT_EQ(u.extract(member("SCENE1.TXT", "scene") + member("EMPTY", "") +
-                      member(std::string("CUT\0hidden", 10), "zero ends the name")),
+  EXPECT_EQ(u.extract(pak(member("SCENE1.TXT", "scene") + member("EMPTY", "") +
+                          member(std::string("CUT\0hidden", 10), "zero ends the name"))),
             ExtractResult::extracted);
   EXPECT_EQ(u.work.list(), (Names{"CUT", "EMPTY", "SCENE1.TXT", "files.lst"}));
   EXPECT_EQ(u.work.read("CUT"), "zero ends the name");
@@ -54,50 +83,151 @@ TEST(Extract, MembersAreWrittenListedAndDeletedAgain) {
             u.work.file("SCENE1.TXT") + "\n" + u.work.file("EMPTY") + "\n" + u.work.file("CUT") + "\n");
   delete_extracted_files(u.e);
   EXPECT_TRUE(u.work.list().empty());
-}
 
-TEST(Extract, UnusableNamesAreRefusedAndNeverWritten) {
-  Unpacking u;
-  TempDir outside;
-  std::string s;
-  for (const std::string& name : {std::string("../escape"), outside.file("abs"), std::string("a/b"), std::string(".."),
-                                  std::string("."), std::string(""), std::string("back\\slash"), std::string(300, 'n'),
-                                  std::string("new\nline")})
-    s += member(name, "bad");
-  EXPECT_EQ(u.extract(s + member("GOOD", "good")), ExtractResult::extracted);
-  EXPECT_EQ(u.work.list(), (Names{"GOOD", "files.lst"}));
-  EXPECT_TRUE(outside.list().empty());
-  EXPECT_NE(u.log.find("member refused (name contains a path separator): ../escape"), std::string::npos) << u.log;
-  EXPECT_NE(u.log.find("name longer than 255 bytes"), std::string::npos) << u.log;
-}
-
-TEST(Extract, LengthsPastTheEndStopWithoutReservingThem) {
-  Unpacking u;
-  EXPECT_EQ(u.extract(member("FIRST", "1") + u32(4) + "HUGE" + u32(0xFFFFFFF0u) + "only a little"),
-            ExtractResult::extracted);
-  EXPECT_EQ(u.work.list(), (Names{"FIRST", "files.lst"}));
-  EXPECT_NE(u.log.find("member HUGE: 4294967280 bytes claimed, 13 left"), std::string::npos) << u.log;
-  for (const std::string& stream : {u32(0x7FFFFFFF) + "abc", u32(2) + "AB" + "\x01"}) {  // a name, or its length, cut
-    Unpacking cut;
-    EXPECT_EQ(cut.extract(stream), ExtractResult::extracted);
-    EXPECT_EQ(cut.work.list(), Names{"files.lst"});
-  }
-}
-
-TEST(Extract, MissingOrBrokenPackages) {
   Unpacking none;
   path_setup(none.e, none.platform, none.app.path());
   EXPECT_EQ(extract_package(none.e), ExtractResult::no_package);
-
-  Unpacking wrong;
-  EXPECT_EQ(wrong.extract_raw("not a package at all"), ExtractResult::bad_magic);
+  Unpacking wrong, cut;
+  EXPECT_EQ(wrong.extract("not a package at all"), ExtractResult::bad_magic);
   EXPECT_TRUE(wrong.work.list().empty());
-
-  const std::string s = member("A", std::string(5000, 'x'));
-  const auto pak = pak_encode(std::vector<std::uint8_t>(s.begin(), s.end()));
-  Unpacking cut;
-  EXPECT_EQ(cut.extract_raw(std::string(pak.begin(), pak.begin() + 40)), ExtractResult::damaged);
+  EXPECT_EQ(cut.extract(pak(member("A", std::string(5000, 'x'))).substr(0, 40)), ExtractResult::damaged);
   EXPECT_TRUE(cut.work.list().empty());  // the partial stream is removed
+}
+
+struct ToolRun {
+  int status = -1;
+  std::string out, err;
+};
+
+// Runs kelvo-pak with `args` (no quotes in them); stdout and stderr are captured.
+ToolRun run_tool(const std::vector<std::string>& args) {
+  TempDir io;
+  std::string command = KELVO_PAK_TOOL;
+  for (const std::string& a : args) command += " '" + a + "'";
+  const int status = std::system((command + " >" + io.file("out") + " 2>" + io.file("err")).c_str());
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, io.read("out"), io.read("err")};
+}
+
+TEST(PakTool, PackListUnpackEncodeDecodeRoundTrip) {
+  TempDir s;
+  const std::string src = s.file("scene/"), dest = s.file("out/nested/");  // dest is made with its parent
+  const std::map<std::string, std::string> files = {
+      {"B-upper", "sorted before lower case"}, {"empty", ""},
+      {"model.bin", random_string(200000, 1)}, {"scene.scn", "camera 0 0 10\nlight 1 1 1\n"}};
+  fs::create_directories(src + "textures");
+  std::string stream;  // the member stream, in bytewise name order
+  for (const auto& [name, data] : files) {
+    s.write("scene/" + name, data);
+    stream += member(name, data);
+  }
+  s.write("scene/textures/skipped.png", "subdirectories are not packed");
+  // Packed twice into the folder itself: the package is never its own member.
+  for (int i = 0; i < 2; ++i) {
+    const ToolRun r = run_tool({"pack", src, "-o", src + "scene.pak"});
+    ASSERT_TRUE(r.status == 0 && r.err.empty()) << r.status << r.err;
+  }
+  EXPECT_TRUE(s.read("scene/scene.pak") == pak(stream));
+  EXPECT_EQ(entries(src).size(), files.size() + 2);  // and no temporary files left
+  ToolRun r = run_tool({"list", src + "scene.pak"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "B-upper\t24\nempty\t0\nmodel.bin\t200000\nscene.scn\t26\n4 members, 200050 bytes\n");
+  // The outer layer alone: decode gives the member stream, encode codes it again.
+  r = run_tool({"decode", src + "scene.pak", s.file("stream")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(s.read("stream") == stream);
+  r = run_tool({"encode", s.file("stream"), s.file("again.pak")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(s.read("again.pak") == s.read("scene/scene.pak"));
+  for (int i = 0; i < 2; ++i) {  // again over existing files: they are replaced
+    r = run_tool({"unpack", src + "scene.pak", "-C", dest});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(entries(dest).size(), files.size());
+    for (const auto& [name, data] : files) EXPECT_EQ(s.read("out/nested/" + name), data);
+    s.write("out/nested/model.bin", "stale");
+  }
+}
+
+// Each package holds a good member, then a hostile one: the player skips an
+// unusable name and stops at a length past the end, with a clear log line;
+// kelvo-pak refuses the package (exit 1) after the good member.
+TEST(Extract, HostileMembersAreSkippedByThePlayerAndRefusedByKelvoPak) {
+  TempDir outside;
+  const std::vector<std::tuple<std::string, const char*, bool>> cases = {  // the member, a log line, a bad name
+      {member("../evil", "x"), "member refused (name contains a path separator): ../evil", true},
+      {member(outside.file("abs"), "x"), "", true}, {member("a/b", "x"), "", true}, {member("..", "x"), "", true},
+      {member(".", "x"), "", true}, {member("", "x"), "", true}, {member("back\\slash", "x"), "", true},
+      {member(std::string(300, 'n'), "x"), "name longer than 255 bytes", true}, {member("new\nline", "x"), "", true},
+      {u32(50) + "short", "", false}, {u32(2) + "ok" + "\x01\x02", "", false}, {u32(2) + "AB" + "\x01", "", false},
+      {u32(0xFFFFFFFF) + "abc", "", false}, {u32(0x7FFFFFFF) + "abc", "", false},
+      {u32(1) + "h" + u32(0xFFFFFFFF) + "abc", "", false},
+      {u32(4) + "HUGE" + u32(0xFFFFFFF0u) + "only a little", "member HUGE: 4294967280 bytes claimed, 13 left", false},
+  };
+  for (const auto& [bad, log, bad_name] : cases) {
+    SCOPED_TRACE(testing::PrintToString(bad));
+    const std::string package = pak(member("fine", "ok") + bad + (bad_name ? member("late", "ok") : ""));
+    Unpacking u;
+    EXPECT_EQ(u.extract(package), ExtractResult::extracted);
+    EXPECT_EQ(u.work.list(), (bad_name ? Names{"files.lst", "fine", "late"} : Names{"files.lst", "fine"}));
+    EXPECT_NE(u.log.find(log), std::string::npos) << u.log;
+    TempDir s;
+    fs::create_directories(s.file("target"));
+    s.write("h.pak", package);
+    const ToolRun r = run_tool({"unpack", s.file("h.pak"), "-C", s.file("target")});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find("kelvo-pak: "), std::string::npos);
+    EXPECT_EQ(s.list(), (Names{"h.pak", "target"}));
+    EXPECT_EQ(entries(s.file("target")), std::set<std::string>{"fine"});
+    EXPECT_EQ(run_tool({"list", s.file("h.pak")}).status, 1);  // list refuses them too
+    EXPECT_TRUE(outside.list().empty());
+  }
+}
+
+TEST(PakTool, NamesAreCutAtTheirFirstZeroByteAndSymlinksAreReplacedNotFollowed) {
+  TempDir s;
+  fs::create_directories(s.file("t"));
+  s.write("outside.txt", "precious");
+  fs::create_symlink(s.file("outside.txt"), s.file("t/victim"));
+  s.write("z.pak", pak(member(std::string("good\0/../../evil", 16), "one") +
+                          member("short" + std::string(295, '\0'), "two") + member("victim", "overwritten?")));
+  const ToolRun r = run_tool({"unpack", s.file("z.pak"), "-C", s.file("t")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(entries(s.file("t")), (std::set<std::string>{"good", "short", "victim"}));
+  EXPECT_EQ(s.read("t/good") + s.read("t/short"), "onetwo");
+  EXPECT_EQ(s.list(), (std::vector<std::string>{"outside.txt", "t", "z.pak"}));
+  EXPECT_EQ(s.read("outside.txt"), "precious");
+  EXPECT_FALSE(fs::is_symlink(s.file("t/victim")));
+  EXPECT_EQ(s.read("t/victim"), "overwritten?");
+}
+
+// Exit 1 with a message naming the file, and no output or temporary file.
+TEST(PakTool, BadInputsExitOne) {
+  TempDir s;
+  s.write("text.pak", "just some text, no magic");
+  const std::string pkg = pak(member("f", random_string(5000, 4)));
+  s.write("cut.pak", pkg.substr(0, pkg.size() / 2));  // cut short inside the member data
+  const std::vector<std::vector<std::string>> cases = {
+      {"list", s.file("text.pak")}, {"list", s.file("cut.pak")}, {"decode", s.file("cut.pak"), s.file("out")},
+      {"unpack", s.file("cut.pak"), "-C", s.file("cut")},
+      {"unpack", s.file("missing.pak"), "-C", s.file("x")},  // nothing made for a package that cannot be read
+      {"pack", s.file("no-dir"), "-o", s.file("o.pak")},
+  };
+  for (const std::vector<std::string>& args : cases) {
+    const ToolRun r = run_tool(args);
+    EXPECT_EQ(r.status, 1) << args[0];
+    EXPECT_EQ(r.err.rfind("kelvo-pak: " + args[1] + ": ", 0), 0u) << r.err;
+  }
+  EXPECT_EQ(s.list(), (std::vector<std::string>{"cut", "cut.pak", "text.pak"}));
+  EXPECT_TRUE(entries(s.file("cut")).empty());
+}
+
+TEST(PakTool, UsageErrorsExitTwoAndHelpExitsZero) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {}, {"pack", "dir"}, {"unpack", "x.pak"}, {"list", "a.pak", "b.pak"}, {"list", "--bogus", "a.pak"}})
+    EXPECT_EQ(run_tool(args).status, 2) << args.size();
+  EXPECT_NE(run_tool({"frobnicate"}).err.find("frobnicate"), std::string::npos);
+  const ToolRun r = run_tool({"--help"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("unpack NAME.pak -C DIR"), std::string::npos) << r.out;
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cstring>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -18,12 +17,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using test::TempDir;
 
-const Bytes kHeader = {0x55, 0xAA, 0x02, 0xFF, 'K', 'e', 'l', 'v', 'o', ' ', 'P', 'A', 'C', 'K', 'E', 'R'};
-
-Bytes with_header(std::initializer_list<std::uint8_t> body) {
-  Bytes b = kHeader;
-  return b.insert(b.end(), body), b;
-}
+const std::string kHeader = "\x55\xAA\x02\xFFKelvo PACKER";
 Bytes bytes_of(const std::string& s) { return Bytes(s.begin(), s.end()); }
 std::string text_of(const Bytes& b) { return std::string(b.begin(), b.end()); }
 
@@ -54,12 +48,12 @@ PakStatus read_pieces(const Bytes& pkg, std::size_t feed, std::size_t chunk, Byt
   PakReader reader([&](std::span<std::uint8_t> buf) -> std::ptrdiff_t {
     if (fail_after-- == 0) return -1;
     const std::size_t piece = std::min({buf.size(), pkg.size() - fed, feed});
-    if (piece > 0) std::memcpy(buf.data(), pkg.data() + fed, piece);
+    std::copy_n(pkg.data() + fed, piece, buf.data());
     fed += piece;
     return static_cast<std::ptrdiff_t>(piece);
   });
   out.clear();
-  std::vector<std::uint8_t> buf(chunk);
+  Bytes buf(chunk);
   for (std::size_t got = chunk; got == chunk;) {
     got = reader.read(buf);
     out.insert(out.end(), buf.begin(), buf.begin() + static_cast<std::ptrdiff_t>(got));
@@ -85,13 +79,10 @@ Bytes write_pieces(const Bytes& data, std::uint32_t seed) {
   return coded;
 }
 
-// Lengths around the 64 KiB blocks of the file functions.
-const std::size_t kLengths[] = {0, 1, 7, 8, 9, 255, 256, 65535, 65536, 65537, 200000};
-
 TEST(PakCoder, KnownEncodings) {
   // The end mark starts as a 9-bit code, eight 0s and a 1.
-  EXPECT_EQ(pak_encode({}), with_header({0x00, 0x01}));
-  const Bytes abc = with_header({0x46, 0x3D, 0x09, 0x10});
+  EXPECT_EQ(pak_encode({}), bytes_of(kHeader + std::string("\x00\x01", 2)));
+  const Bytes abc = bytes_of(kHeader + "\x46\x3D\x09\x10");
   EXPECT_EQ(pak_encode(bytes_of("abc")), abc);
   Bytes out;
   EXPECT_EQ(pak_decode(abc, out), PakStatus::ok);
@@ -111,7 +102,7 @@ TEST(PakCoder, RoundTripsWholeInPiecesAndThroughFiles) {
   TempDir dir;
   std::uint32_t seed = 1;
   std::vector<Bytes> inputs;
-  for (std::size_t n : kLengths)
+  for (std::size_t n : {0, 1, 7, 8, 9, 255, 256, 65535, 65536, 65537, 200000})  // around the 64 KiB blocks
     for (bool skewed : {false, true}) inputs.push_back(make_data(n, seed++, skewed));
   for (std::size_t n = 0; n < 24; ++n) inputs.push_back(make_data(n, seed++));  // the end mark at varied bits
   for (int value : {0, 0xFF}) inputs.push_back(Bytes(70000, static_cast<std::uint8_t>(value)));
@@ -127,13 +118,11 @@ TEST(PakCoder, RoundTripsWholeInPiecesAndThroughFiles) {
     ASSERT_EQ(pieces, data);
     dir.write("in", text_of(data));
     std::uint64_t last_done = 0;
-    ASSERT_EQ(pak_pack_file(dir.file("in"), dir.file("in.pak"),
-                            [&](std::uint64_t done, std::uint64_t total) {
-                              EXPECT_GE(done, last_done);
-                              EXPECT_EQ(total, data.size());
-                              last_done = done;
-                            }),
-              PakStatus::ok);
+    const auto progress = [&](std::uint64_t done, std::uint64_t total) {
+      EXPECT_TRUE(done >= last_done && total == data.size()) << done << "/" << total;
+      last_done = done;
+    };
+    ASSERT_EQ(pak_pack_file(dir.file("in"), dir.file("in.pak"), progress), PakStatus::ok);
     EXPECT_EQ(last_done, data.size());
     ASSERT_EQ(bytes_of(dir.read("in.pak")), pkg);
     ASSERT_EQ(pak_unpack_file(dir.file("in.pak"), dir.file("out")), PakStatus::ok);
@@ -141,13 +130,13 @@ TEST(PakCoder, RoundTripsWholeInPiecesAndThroughFiles) {
   }
 }
 
-TEST(PakCoderFaults, EveryPrefixIsTruncatedOrBadMagic) {
+TEST(PakCoderFaults, PrefixesGarbageAndDamagedHeaders) {
   const Bytes data = make_data(400, 5, true);
   const Bytes pkg = pak_encode(data);
+  Bytes out, pieces, bad = pkg;
   for (std::size_t len = 0; len < pkg.size(); ++len) {
     SCOPED_TRACE(len);
     const Bytes prefix(pkg.begin(), pkg.begin() + static_cast<std::ptrdiff_t>(len));
-    Bytes out, pieces;
     EXPECT_EQ(pak_decode(prefix, out), len < 4 ? PakStatus::bad_magic : PakStatus::truncated);
     // What came out before the fault is a prefix of the content; the reader in
     // pieces gives the same.
@@ -156,12 +145,7 @@ TEST(PakCoderFaults, EveryPrefixIsTruncatedOrBadMagic) {
     EXPECT_EQ(read_pieces(prefix, 1 + len % 9, 1 + len % 3, pieces), pak_decode(prefix, out));
     EXPECT_EQ(pieces, out);
   }
-}
-
-TEST(PakCoderFaults, TheMagicIsCheckedButNotTheHeaderTextOrTrailingBytes) {
-  const Bytes data = make_data(3000, 11, true);
-  const Bytes pkg = pak_encode(data);
-  Bytes out, bad = pkg;
+  // The magic is checked; the header text and bytes after the end mark are not.
   bad[3] ^= 0x10;
   EXPECT_EQ(pak_decode(bad, out), PakStatus::bad_magic);
   EXPECT_TRUE(out.empty());
@@ -170,24 +154,21 @@ TEST(PakCoderFaults, TheMagicIsCheckedButNotTheHeaderTextOrTrailingBytes) {
   odd.insert(odd.end(), {0xDE, 0xAD, 0xBE, 0xEF, 0x00, 0xFF, 0x12});
   EXPECT_EQ(pak_decode(odd, out), PakStatus::ok);
   EXPECT_EQ(out, data);
-}
 
-TEST(PakCoderFaults, GarbageNeverHangsOrOverruns) {
   // Random bits after a valid header: ok or truncated, and never more than 8
   // bytes out per byte in (a code has one bit at least).
   std::mt19937 rng(3);
   for (int i = 0; i < 300; ++i) {
-    Bytes pkg = kHeader;
     const Bytes tail = make_data(rng() % 200, static_cast<std::uint32_t>(rng()));
-    pkg.insert(pkg.end(), tail.begin(), tail.end());
-    Bytes out;
-    const PakStatus st = pak_decode(pkg, out);
+    Bytes garbage = bytes_of(kHeader);
+    garbage.insert(garbage.end(), tail.begin(), tail.end());
+    const PakStatus st = pak_decode(garbage, out);
     EXPECT_TRUE(st == PakStatus::ok || st == PakStatus::truncated);
     EXPECT_LE(out.size(), 8 * tail.size());
   }
 }
 
-TEST(PakStream, FailuresStopTheStream) {
+TEST(PakFile, FailuresStopTheStreamAndRemoveTheOutput) {
   int calls = 0;
   PakWriter failing([&](std::span<const std::uint8_t>) { return ++calls < 2; });
   EXPECT_FALSE(failing.write(make_data(300000, 12)));
@@ -195,18 +176,15 @@ TEST(PakStream, FailuresStopTheStream) {
   EXPECT_EQ(calls, 2);  // no more calls after the failure
   Bytes out;
   EXPECT_EQ(read_pieces(pak_encode(make_data(3000, 21)), 100, 10000, out, 1), PakStatus::read_failed);
-}
 
-TEST(PakFile, FailuresRemoveTheOutput) {
   TempDir dir;
   const Bytes data = make_data(150000, 77);
   const std::string pkg = text_of(pak_encode(data));
-  auto exists = [&](const char* name) { return std::filesystem::exists(dir.file(name)); };
   for (std::size_t len : {0ul, 3ul, 16ul, 65536ul + 16, pkg.size() - 1}) {
     dir.write("cut.pak", pkg.substr(0, len));
     EXPECT_EQ(pak_unpack_file(dir.file("cut.pak"), dir.file("cut.out")),
               len < 4 ? PakStatus::bad_magic : PakStatus::truncated) << len;
-    EXPECT_FALSE(exists("cut.out")) << len;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("cut.out"))) << len;
   }
   dir.write("in", text_of(data));
   // Coding a file onto itself would destroy it.
