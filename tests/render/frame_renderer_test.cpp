@@ -1,5 +1,6 @@
 // The frame renderer's order of work and the GL state of each face pass, seen
-// through the recorded GL calls.
+// through the recorded GL calls; whole frames drawn into a small software GL
+// context, judged by their pixels.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -20,17 +21,7 @@ Object quad_and_triangle(std::initializer_list<int> triangle = {0, 1, 2}) {
   return o;
 }
 
-TEST(RenderFrame, DrawsAndPresentsNothingWhileGlIsNotReady) {
-  RecordedFrame f;
-  f.e.gl_ready = 0;
-  add_object(f.e, square_at(100)).vertices[0].eye_position = {1, 2, 3};
-  f.frame();
-  EXPECT_TRUE(f.rec.calls.empty());
-  EXPECT_EQ(f.platform.swaps, 0);
-  EXPECT_FLOAT_EQ(f.e.objects[0].vertices[0].eye_position.y, 2.0f);  // not transformed
-}
-
-TEST(RenderFrame, ClearsDrawsObjectsInArrayOrderThenOverlaysAndPresents) {
+TEST(RenderFrame, ClearsDrawsObjectsInArrayOrderThenOverlaysAndPresentsOnlyWhenGlIsReady) {
   RecordedFrame f;
   Engine& e = f.e;
   for (int slot = 1; slot <= 8; ++slot) fake_slot(e, slot, static_cast<std::uint32_t>(10 + slot));
@@ -58,6 +49,12 @@ TEST(RenderFrame, ClearsDrawsObjectsInArrayOrderThenOverlaysAndPresents) {
   EXPECT_EQ(textures, expected);
   // The overlays run without depth test and fog.
   for (std::size_t i = 2; i < f.rec.draws.size(); ++i) EXPECT_EQ(f.rec.draws[i].depth_test + f.rec.draws[i].fog, 0);
+  // While GL is not ready nothing is drawn, presented or transformed.
+  e.gl_ready = 0;
+  e.objects[0].vertices[0].eye_position = {1, 2, 3};
+  EXPECT_TRUE(f.frame().empty() && f.rec.calls.empty());
+  EXPECT_EQ(f.platform.swaps, 1);
+  EXPECT_FLOAT_EQ(e.objects[0].vertices[0].eye_position.y, 2.0f);
 }
 
 // An object with every pass: chroma key, two bump textures, main texture,
@@ -106,13 +103,12 @@ TEST(RenderPasses, ObjectUsingEveryPassDrawsThemInOrderWithTheStatesOfEachPass) 
   EXPECT_EQ(d[6].texture_2d + d[6].fog, 1);  // the shadow: fogged, untextured
   // Bump offset toward the light's corner 0 as last frame's light update
   // copied it (a hidden light object keeps eye position 0, 0, 0).
-  const RecordedDraw &chroma = d[0], &bump1 = d[1], &bump2 = d[2], &main = d[3], &envmap = d[4], &shadow = d[6];
+  const RecordedDraw &chroma = d[0], &bump2 = d[2], &main = d[3], &envmap = d[4], &mask = d[5];
   const float dx = -main.vertices[0].x, dy = -main.vertices[0].y, dz = -main.vertices[0].z;
   const float length = std::sqrt(dx * dx + dy * dy + dz * dz);
   for (std::size_t k = 0; k < 4; ++k) {
     SCOPED_TRACE(k);
     const Vertex& v = f.e.objects[0].vertices[k];
-    EXPECT_FLOAT_EQ(bump1.vertices[k].x, v.position.x);
     // Two frames of scrolling, which the earlier passes see without storing.
     EXPECT_NEAR(main.vertices[k].s, (k == 1 || k == 2 ? 1.0f : 0.0f) + 0.2f, 1e-6);
     EXPECT_NEAR(main.vertices[k].t, (k >= 2 ? 1.0f : 0.0f) + 0.4f, 1e-6);
@@ -121,13 +117,12 @@ TEST(RenderPasses, ObjectUsingEveryPassDrawsThemInOrderWithTheStatesOfEachPass) 
     EXPECT_NEAR(bump2.vertices[k].t, main.vertices[k].t + dy / length * 0.5f, 1e-5);
     // Planar coordinates from the model positions, for the map and the mask.
     EXPECT_FLOAT_EQ(envmap.vertices[k].s, v.position.x * 0.01f + 0.5f);
-    EXPECT_FLOAT_EQ(d[5].vertices[k].t, v.position.y * 0.01f + 0.5f);
+    EXPECT_FLOAT_EQ(mask.vertices[k].t, v.position.y * 0.01f + 0.5f);
     // White key, map and mask; half grey bumps; the main pass has the lit
     // colour (ambient only: the light shines past); the shadow is black.
-    EXPECT_FLOAT_EQ(chroma.vertices[k].r + envmap.vertices[k].b + d[5].vertices[k].g, 3.0f);
-    EXPECT_FLOAT_EQ(bump1.vertices[k].g, 64 / 127.0f);
-    EXPECT_FLOAT_EQ(main.vertices[k].r, 10 / 127.0f);
-    EXPECT_FLOAT_EQ(shadow.vertices[k].r, 0.0f);
+    EXPECT_FLOAT_EQ(chroma.vertices[k].r + envmap.vertices[k].b + mask.vertices[k].g, 3.0f);
+    EXPECT_FLOAT_EQ(d[1].vertices[k].g + main.vertices[k].r, 74 / 127.0f);
+    EXPECT_FLOAT_EQ(d[6].vertices[k].r, 0.0f);
   }
 }
 
@@ -153,41 +148,6 @@ TEST(RenderPasses, GhoulModesDrawAdditivelyAndRestoreTheNormalState) {
   }
 }
 
-TEST(RenderPasses, FixedAndChromaKeyObjectsAreDrawnWithoutFogWhileFogIsOn) {
-  for (int fog : {1, 0}) {
-    RecordedFrame f;
-    f.e.Fog = fog;
-    fake_slot(f.e, 1, 11);
-    add_object(f.e, square_at(100));
-    add_object(f.e, square_at(100)).fixed = 1;
-    add_object(f.e, square_at(100)).fixed = 2;
-    Object& keyed = add_object(f.e, square_at(100));
-    keyed.chromakey = 1, keyed.chroma_tex = 1;
-    add_object(f.e, square_at(100));
-    std::vector<int> fogged;
-    for (const RecordedDraw& d : f.frame(2)) fogged.push_back(d.fog);
-    EXPECT_EQ(fogged, (std::vector<int>{fog, 0, 0, 0, 0, fog}));
-    EXPECT_EQ(f.rec.find("Enable(GL_FOG)") >= 0, fog == 1);
-  }
-}
-
-TEST(RenderPasses, TextureAnimationStepsEveryTexSpeedFramesAndWrapsAtTheFirstEmptyFrame) {
-  RecordedFrame f;
-  fake_slot(f.e, 1, 11), fake_slot(f.e, 2, 12);
-  Object& o = add_object(f.e, square_at(100));
-  Face& face = o.faces[0];
-  face.texture_frames[0] = face.texture_frames[3] = 1;  // frame 3 follows an empty one: never shown
-  face.texture_frames[1] = 2;
-  o.tex_speed = o.tex_countdown = 2;
-  std::vector<long> shown;
-  for (int i = 0; i < 8; ++i) shown.push_back(f.frame().at(0).texture);
-  EXPECT_EQ(shown, (std::vector<long>{11, 11, 12, 12, 11, 11, 12, 12}));
-  // All nine frames used: the tenth step returns to frame 0.
-  face.texture_frames.fill(1), face.current_frame = 8, o.tex_speed = o.tex_countdown = 1;
-  f.frame();
-  EXPECT_EQ(face.current_frame, 0);
-}
-
 TEST(RenderPasses, CullingDrawsAndScrollsOnlyFrontFacesUnlessFrontFaceIsTwo) {
   RecordedFrame f;
   Object& o = add_object(f.e, quad_and_triangle({2, 1, 0}));  // the triangle is turned away
@@ -202,6 +162,40 @@ TEST(RenderPasses, CullingDrawsAndScrollsOnlyFrontFacesUnlessFrontFaceIsTwo) {
   o.front_face = 2;
   EXPECT_EQ(f.frame().size(), 2u);
   EXPECT_GE(f.rec.find("Disable(GL_CULL_FACE)"), 0);
+}
+
+// --- pixels ---------------------------------------------------------------------
+
+TEST(RenderPixels, VisibleObjectCoversTheCentreAndHiddenOneLeavesTheBackground) {
+  for (int visible : {1, 0}) {
+    RenderRig rig;
+    add_object(rig.e, facing_square(-20, -20, 20, 20, 100, 127, 0, 0)).visible = visible;
+    rig.frame();
+    const std::uint32_t centre = rig.pixel(80, 60);  // red, and nothing outside the square
+    EXPECT_TRUE(visible ? red_of(centre) > 240 && green_of(centre) < 8 && rig.black(2, 2) : rig.black(80, 60));
+    EXPECT_EQ(rig.platform.swaps, 2);  // the loading screen, then the frame
+  }
+}
+
+TEST(RenderPixels, FogFadesAFarFaceTowardsTheFogColourButNotAFixedOne) {
+  struct Case {
+    float z, half;
+    int fixed;
+    bool fogged;
+  };
+  for (const Case c : {Case{110, 30, 0, false}, Case{900, 300, 0, true}, Case{900, 300, 1, false}}) {
+    SCOPED_TRACE(testing::Message() << c.z << " fixed " << c.fixed);
+    RenderRig rig;
+    rig.e.Fog = 1, rig.e.fog_near = 100, rig.e.fog_far = 1000, rig.e.fog_colour = {0, 0, 255};
+    view_setup(rig.e, rig.platform);
+    add_object(rig.e, facing_square(-c.half, -c.half, c.half, c.half, c.z, 127, 0, 0)).fixed = c.fixed;
+    rig.frame();
+    const std::uint32_t centre = rig.pixel(80, 60);
+    // Fogged: faded towards blue, not gone.
+    EXPECT_TRUE(c.fogged ? blue_of(centre) > 3 * red_of(centre) && red_of(centre) > 0
+                         : red_of(centre) > 3 * blue_of(centre)) << std::hex << centre;
+    EXPECT_EQ(rig.pixel(1, 1), 0x0000FF00u);  // cleared to the fog colour
+  }
 }
 
 }  // namespace

@@ -16,13 +16,11 @@ std::string name(GLenum value) {
       KELVO_NAMED(GL_ZERO), KELVO_NAMED(GL_ONE), KELVO_NAMED(GL_SRC_ALPHA), KELVO_NAMED(GL_ONE_MINUS_SRC_ALPHA),
       KELVO_NAMED(GL_DST_COLOR), KELVO_NAMED(GL_SRC_COLOR), KELVO_NAMED(GL_TEXTURE_2D), KELVO_NAMED(GL_DEPTH_TEST),
       KELVO_NAMED(GL_FOG), KELVO_NAMED(GL_CULL_FACE), KELVO_NAMED(GL_CW), KELVO_NAMED(GL_CCW), KELVO_NAMED(GL_QUADS),
-      KELVO_NAMED(GL_TRIANGLES), KELVO_NAMED(GL_LINE_STRIP), KELVO_NAMED(GL_NEAREST), KELVO_NAMED(GL_LINEAR),
-      KELVO_NAMED(GL_TEXTURE_MIN_FILTER), KELVO_NAMED(GL_TEXTURE_MAG_FILTER)};
+      KELVO_NAMED(GL_TRIANGLES)};
   for (const auto& [v, text] : kNames)
     if (v == value) return text;
   return std::to_string(value);
 }
-#undef KELVO_NAMED
 
 void add(const std::string& call) { active->calls.push_back(call); }
 void set_cap(GLenum cap, int on) {
@@ -62,9 +60,7 @@ const GlCalls kRecording = {
       add("BindTexture(" + std::to_string(texture) + ")");
       active->state.texture = texture;
     },
-    [](GLenum, GLenum pname, GLint value) {
-      add("TexParameteri(" + name(pname) + ", " + name(static_cast<GLenum>(value)) + ")");
-    },
+    [](GLenum, GLenum, GLint) {},  // texture filters: set at load time, not per frame
     [](GLenum mode) {
       add("FrontFace(" + name(mode) + ")");
       if (mode == GL_CW || mode == GL_CCW) active->state.front_face = mode;

@@ -29,8 +29,6 @@ struct GlRecorder {
   ~GlRecorder();
   // Index of the first call equal to `call`, or -1.
   int find(const std::string& call) const;
-  // The calls [from, to).
-  std::vector<std::string> between(int from, int to) const { return {calls.begin() + from, calls.begin() + to}; }
 
   std::vector<std::string> calls;
   std::vector<RecordedDraw> draws;

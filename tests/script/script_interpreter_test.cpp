@@ -1,13 +1,18 @@
-// The script language: lines, comments, keyword matching, argument slots,
-// and flow control (loops, procedures, labels, restart, exit, the end).
+// The script language: reading lines, tokens and numbers, comments, keyword
+// matching, argument slots, and flow control (loops, procedures, labels,
+// restart, exit, the end).
 #include <gtest/gtest.h>
 
+#include <cfloat>
+#include <climits>
+
+#include "script/script_reader.h"
 #include "script_rig.h"
 
 namespace kelvo {
 namespace {
 
-using test::expect_vec;
+using test::expect_near;
 using test::kUnknown;
 using test::ScriptRig;
 
@@ -17,44 +22,81 @@ std::vector<std::string> unknown(std::initializer_list<const char*> words) {
   return out;
 }
 
+// --- reading ------------------------------------------------------------------
+
+std::vector<std::string> lines_of(const std::string& bytes) {
+  test::TempDir dir;
+  dir.write("S.TXT", bytes);
+  ScriptFile f;
+  EXPECT_TRUE(f.open(dir.file("S.TXT")));
+  std::vector<std::string> lines;
+  std::string line;
+  while (f.read_line(line)) lines.push_back(line);
+  return lines;
+}
+
+std::vector<std::string> tokens_of(const std::string& line) {
+  std::vector<std::string> out;
+  for (std::string_view t : split_script_line(line)) out.emplace_back(t);
+  return out;
+}
+
+TEST(ScriptReader, EveryLineLosesItsLastCharacterTokensSplitAtTheDelimitersOnly) {
+  EXPECT_EQ(lines_of("a(1)\nwait(2)"), (std::vector<std::string>{"a(1)", "wait(2"}));
+  EXPECT_EQ(lines_of("x(1)\r\n\n"), (std::vector<std::string>{"x(1)\r", ""}));
+  EXPECT_TRUE(lines_of("").empty());
+  // A zero byte ends the line.
+  EXPECT_EQ(lines_of(std::string("ab\0cd\n\0\nz\n", 10)), (std::vector<std::string>{"a", "", "z"}));
+  // Long lines come out in pieces of 254 characters, each losing its last.
+  EXPECT_EQ(lines_of(std::string(300, 'a') + "\nb\n"),
+            (std::vector<std::string>{std::string(253, 'a'), std::string(46, 'a'), "b"}));
+  // Tokens split at the delimiters only.
+  EXPECT_EQ(tokens_of("move_camera(50,10,0)"), tokens_of("move_camera=50,10,0"));
+  EXPECT_EQ(tokens_of("move_camera(50,10,0)"), (std::vector<std::string>{"move_camera", "50", "10", "0"}));
+  EXPECT_EQ(tokens_of("a{b}[c] , d\r"), (std::vector<std::string>{"a", "b", "c", " ", " d"}));
+  EXPECT_EQ(tokens_of("  // x\tY"), (std::vector<std::string>{"  // x\tY"}));
+  EXPECT_TRUE(tokens_of("(,)").empty() && tokens_of("").empty());
+}
+
+TEST(ScriptReader, NumbersAreReadLikeDecimalTextAndConvertedSaturating) {
+  // Only decimal text counts, and nothing is infinite.
+  const std::pair<const char*, double> numbers[] = {
+      {" 12.5abc", 12.5}, {"\t7", 7}, {"-3", -3}, {"+2", 2}, {".5", 0.5}, {"5.", 5}, {"1e3", 1000}, {"2e", 2},
+      {"loopvalue", 0}, {"", 0}, {"-", 0}, {".", 0}, {"inf", 0}, {"nan", 0}, {"0x10", 0}, {"1e999", DBL_MAX},
+      {"-1e999", -DBL_MAX}, {"1e-999", 0}};
+  for (const auto& [text, value] : numbers) EXPECT_EQ(script_number(text), value) << text;
+  EXPECT_EQ((std::vector<int>{script_int(2.9), script_int(-2.9), script_int(1e20), script_int(-1e20)}),
+            (std::vector<int>{2, -2, INT_MAX, INT_MIN}));
+  EXPECT_EQ((std::vector<float>{script_float(1e300), script_float(-1e300), script_float(0.25)}),
+            (std::vector<float>{FLT_MAX, -FLT_MAX, 0.25f}));
+}
+
 // --- lines and words ------------------------------------------------------------
 
-TEST(ScriptLines, CommentsAreSkippedAndUnknownWordsLogged) {
+TEST(ScriptLines, CommentsAreSkippedUnknownWordsLoggedMissingArgumentsKeepTheirSlots) {
   ScriptRig rig;
-  rig.load("// comment\n/ also(5)\n  // not a comment\nfoo(1)\n\n(,)\nwait(2)");  // no line feed at the end
-  EXPECT_EQ(rig.run_to_end(), 0);
+  // No line feed at the end.
+  EXPECT_EQ(rig.play("// comment\n/ also(5)\n  // not a comment\nfoo(1)\n\n(,)\nwait(2)"), 0);
   EXPECT_EQ(rig.logged_with(kUnknown), unknown({"  // not a comment", "foo", "", "(,)"}));
   EXPECT_EQ(rig.script->arg(1), 2);  // the comment's 5 never reached the slot
   EXPECT_EQ(rig.sleeps, (std::vector<std::int64_t>{2000}));
-}
 
-TEST(ScriptLines, ArgumentsMissingKeepThePreviousValuesNonNumericAreZeroExtraIgnored) {
-  ScriptRig rig;
+  // Arguments missing keep the previous values; non-numeric ones are 0, extra
+  // ones ignored.
   rig.add_objects(2);
   rig.load("move_object(2,25,1,2,3,4,5,6)\nmove_object(1,50,10)\n");
   EXPECT_EQ(rig.run(), ScriptStatus::blocked);  // the end waits for the moves
   const EventRecord& r = rig.record(1);
   EXPECT_EQ(r.frames.load(), 50);
-  expect_vec(r.a, 10, 2, 3);
-  expect_vec(r.b, 4, 5, 6);
+  expect_near(r.a, {10, 2, 3});
+  expect_near(r.b, {4, 5, 6});
   EXPECT_EQ(rig.script->text1(), "1");
   EXPECT_EQ(rig.script->text4(), "2");
 
-  ScriptRig other;
-  other.load("fix_camera(abc,1,2,3,4,5,6,7,8,9,10)\n");
-  EXPECT_EQ(other.run_to_end(), 0);
-  EXPECT_EQ(other.script->arg(8), 7);
-  other.frame();
-  expect_vec(other.e.camera_pos, 0, 1, 2);
-}
-
-TEST(ScriptLines, AScriptThatCannotBeOpenedEndsAtOnce) {
-  ScriptRig rig;
-  ScriptInterpreter script(rig.e, 0);
-  EXPECT_FALSE(script.open(rig.dir.file("NONE.TXT")));
-  EXPECT_EQ(rig.count_logged("scene script open failed"), 1);
-  EXPECT_EQ(script.step().status, ScriptStatus::ended);
-  EXPECT_EQ(rig.e.script_running.load(), 0);
+  EXPECT_NE(rig.play("fix_camera(abc,1,2,3,4,5,6,7,8,9,10)\n"), -1);
+  EXPECT_EQ(rig.script->arg(8), 7);
+  rig.frame();
+  expect_near(rig.e.camera_pos, {0, 1, 2});
 }
 
 // --- flow control -----------------------------------------------------------------
@@ -88,17 +130,14 @@ TEST(ScriptFlow, LoopsProceduresAndJumpsRunTheRightLines) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
     ScriptRig rig;
-    rig.load(c.text);
-    EXPECT_EQ(rig.run_to_end(), 0);
+    EXPECT_EQ(rig.play(c.text), 0);
     EXPECT_EQ(rig.logged_with(kUnknown), c.ran);
-    if (c.depth >= 0) {
-      EXPECT_EQ(rig.script->stack_depth(), c.depth);
-    }
+    EXPECT_TRUE(c.depth < 0 || rig.script->stack_depth() == c.depth) << rig.script->stack_depth();
     EXPECT_EQ(rig.e.script_running.load(), 0);
   }
 }
 
-TEST(ScriptFlow, GotoAndRestartWaitForTheMovesThenSearchFromTheTop) {
+TEST(ScriptFlow, GotoWaitsForTheMovesThenSearchesFromTheTop) {
   ScriptRig rig;
   rig.load("label(top)\nstartloop(5)\nmove_camera(3,30,0,0,0,0,0)\ngoto(top)\n");
   EXPECT_EQ(rig.run(), ScriptStatus::blocked);
@@ -111,13 +150,6 @@ TEST(ScriptFlow, GotoAndRestartWaitForTheMovesThenSearchFromTheTop) {
   EXPECT_EQ(rig.count_logged(kUnknown + "label"), 1);  // only before the first search
   EXPECT_EQ(rig.script->stack_depth(), 2);             // goto keeps the stack
   EXPECT_EQ(rig.active_records(), 1);
-
-  rig.load("top\nstartloop(5)\ngosub(p)\nprocedure(p)\nmove_camera(2,1,0,0,0,0,0)\nrestart\n");
-  EXPECT_EQ(rig.run(), ScriptStatus::blocked);
-  rig.frame(5);  // the camera's moves of both scripts, one after the other
-  EXPECT_EQ(rig.run(), ScriptStatus::blocked);  // round two, waiting again
-  EXPECT_EQ(rig.count_logged(kUnknown + "top"), 2);
-  EXPECT_EQ(rig.script->stack_depth(), 2);  // restart cleared it, then pushed again
 }
 
 // --- hostile scripts -----------------------------------------------------------------

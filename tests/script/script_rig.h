@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -33,26 +34,21 @@ class CursorPlatform : public RecordingPlatform {
   }
 };
 
-// A cube of side 20 around `centre` with six quads; face colour (alpha, r, g,
-// b) = 60, 61, 62, 63; corner colours 0x05060708.
-inline Object cube(Vec3 centre, std::int32_t index) {
+// A box from `lo` to `hi` with six quads; face colour (alpha, r, g, b) = 60,
+// 61, 62, 63; corner colours 0x05060708.
+inline Object box(Vec3 lo, Vec3 hi, std::int32_t index) {
   Object o;
   for (int i = 0; i < 8; ++i)
-    o.vertices.push_back({{centre.x + ((i & 1) ? 10.0f : -10.0f), centre.y + ((i & 2) ? 10.0f : -10.0f),
-                           centre.z + ((i & 4) ? 10.0f : -10.0f)},
-                          0x01020304u, {}});
+    o.vertices.push_back({{(i & 1) ? hi.x : lo.x, (i & 2) ? hi.y : lo.y, (i & 4) ? hi.z : lo.z}, 0x01020304u, {}});
   for (const auto& q : {std::array<std::int32_t, 4>{0, 1, 3, 2}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 3, 7, 6},
                         {0, 2, 6, 4}, {1, 3, 7, 5}}) {
     Face f;
-    f.corners = q;
-    f.corner_count = 4;
+    f.corners = q, f.corner_count = 4;
     f.alpha = 60, f.red = 61, f.green = 62, f.blue = 63;
     f.corner_colours.fill(0x05060708u);
     o.faces.push_back(f);
   }
-  o.vertex_count = 8;
-  o.face_count = 6;
-  o.index = index;
+  o.vertex_count = 8, o.face_count = 6, o.index = index;
   compute_bounds(o);
   return o;
 }
@@ -67,16 +63,12 @@ inline void consume_text_events(Engine& e, Platform& platform, std::vector<std::
     if (i < 0) return;
     const EventRecord& r = e.events[static_cast<std::size_t>(i)];
     t.frames_left = r.frames.load(std::memory_order_relaxed);
-    t.x = static_cast<std::int32_t>(r.a.x);
-    t.y = static_cast<std::int32_t>(r.a.y);
-    t.text = r.text;
+    t.x = static_cast<std::int32_t>(r.a.x), t.y = static_cast<std::int32_t>(r.a.y), t.text = r.text;
   }
   if (shown) shown->emplace_back(t.text.data());
-  if (t.frames_left <= 1) {
+  if (--t.frames_left <= 0) {
     t.frames_left = 0;
     finish_event(e, t.cursor);
-  } else {
-    --t.frames_left;
   }
 }
 
@@ -101,18 +93,28 @@ struct ScriptRig {
       log.emplace_back(line);
     });
   }
+  Object& add_box(Vec3 lo = {-10, -10, -10}, Vec3 hi = {10, 10, 10}) {
+    e.objects.push_back(box(lo, hi, static_cast<std::int32_t>(e.objects.size())));
+    e.object_count = static_cast<std::int32_t>(e.objects.size());
+    return e.objects.back();
+  }
+  // Cubes of side 20 centred at x = 0, 100, 200, ...
   void add_objects(int n) {
     for (int i = 0; i < n; ++i) {
-      const auto index = static_cast<std::int32_t>(e.objects.size());
-      e.objects.push_back(cube({100.0f * static_cast<float>(index), 0, 0}, index));
+      const float x = 100.0f * static_cast<float>(e.objects.size());
+      add_box({x - 10, -10, -10}, {x + 10, 10, 10});
     }
-    e.object_count = static_cast<std::int32_t>(e.objects.size());
   }
   // Writes SCRIPT1.TXT and opens it.
   void load(const std::string& text) {
     dir.write("SCRIPT1.TXT", text);
     script = std::make_unique<ScriptInterpreter>(e, e.Speed);
     ASSERT_TRUE(script->open(dir.file("SCRIPT1.TXT")));
+  }
+  // Loads `text` and runs it to its end: the frames drawn, or -1.
+  int play(const std::string& text) {
+    load(text);
+    return run_to_end();
   }
   ScriptStatus step() { return script->step().status; }
   // Executes lines until the script waits for the frame loop or ends (sleeps
@@ -132,15 +134,21 @@ struct ScriptRig {
     }
   }
   // Runs the script, drawing a frame whenever it waits, until it ends.
-  // Returns the frames drawn, or -1 when it did not end within `max_frames`.
-  int run_to_end(int max_frames = 2000) {
-    for (int frames = 0; frames <= max_frames; ++frames) {
+  // Returns the frames drawn, or -1 when it did not end within 2000.
+  int run_to_end() {
+    for (int frames = 0; frames <= 2000; ++frames) {
       if (run() == ScriptStatus::ended) return frames;
       frame();
     }
     return -1;
   }
   EventRecord& record(int i) { return e.events[static_cast<std::size_t>(i)]; }
+  // Fills record `i` as the script does: every field, then frames.
+  void event(int i, std::int32_t target, std::int32_t frames, std::int32_t mode, Vec3 a = {}, Vec3 b = {}) {
+    record(i).target.store(target);
+    record(i).mode = mode, record(i).a = a, record(i).b = b;
+    record(i).frames.store(frames, std::memory_order_release);
+  }
   int active_records() const {
     return static_cast<int>(std::ranges::count_if(e.events, [](const EventRecord& r) { return r.frames.load() != 0; }));
   }
@@ -154,18 +162,17 @@ struct ScriptRig {
   std::vector<std::string> logged_with(const std::string& prefix) {
     std::lock_guard lock(log_mutex);
     std::vector<std::string> out;
-    for (const std::string& l : log)
-      if (l.rfind(prefix, 0) == 0) out.push_back(l);
+    std::ranges::copy_if(log, std::back_inserter(out), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
     return out;
   }
 };
 
 inline const std::string kUnknown = "script - unknow command:";
 
-inline void expect_vec(const Vec3& v, float x, float y, float z) {
-  EXPECT_FLOAT_EQ(v.x, x);
-  EXPECT_FLOAT_EQ(v.y, y);
-  EXPECT_FLOAT_EQ(v.z, z);
+inline void expect_near(const Vec3& a, const Vec3& b, float tolerance = 1e-3f) {
+  EXPECT_NEAR(a.x, b.x, tolerance);
+  EXPECT_NEAR(a.y, b.y, tolerance);
+  EXPECT_NEAR(a.z, b.z, tolerance);
 }
 
 }  // namespace kelvo::test

@@ -1,12 +1,14 @@
-// A scripted scene on the real script thread while the test's thread draws
-// frames: the motion step, the text overlay's use of the event table and the
-// reads the renderer makes. Meant for a ThreadSanitizer build (KELVO_TSAN),
-// where any field both threads touch without a hand-over is reported.
+// The script thread: starting, stopping (promptly, wherever the script is),
+// and a scripted scene on it while the test's thread draws frames: the motion
+// step, the text overlay's use of the event table and the reads the renderer
+// makes. Also built with ThreadSanitizer (KELVO_TSAN), where any field both
+// threads touch without a hand-over is reported.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <functional>
 #include <thread>
 
 #include "script/script_thread.h"
@@ -16,6 +18,67 @@ namespace kelvo {
 namespace {
 
 using test::ScriptRig;
+
+// Polls `condition` until it holds; false when it never did within a minute.
+bool eventually(const std::function<bool()>& condition) {
+  for (int i = 0; i < 60000 && !condition(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return condition();
+}
+
+bool queued(ScriptRig& rig, ScriptWriteKind kind, std::int32_t value) {
+  return std::ranges::any_of(rig.queued(), [&](const ScriptWrite& w) { return w.kind == kind && w.value == value; });
+}
+
+TEST(ScriptThread, AMissingScriptStartsNoThreadButResetsTheEventStateAndEndsAtOnce) {
+  ScriptRig rig;
+  rig.add_objects(1);
+  rig.record(5).frames.store(9);
+  rig.e.camera_event = {7, 3, {}, {}};
+  rig.e.objects[0].motion.frames_left = 2;
+  EXPECT_EQ(start_script(rig.e, "SCRIPT1"), 0);
+  EXPECT_EQ(rig.count_logged("scene script failed " + rig.dir.file("SCRIPT1.TXT")), 1);
+  EXPECT_EQ(rig.e.script_thread, nullptr);
+  EXPECT_EQ(rig.record(5).frames.load(), 0);
+  EXPECT_EQ(rig.e.camera_event.frames_left + rig.e.objects[0].motion.frames_left, 0);
+  // The interpreter alone: a script that cannot be opened ends at once.
+  ScriptInterpreter script(rig.e, 0);
+  EXPECT_FALSE(script.open(rig.dir.file("NONE.TXT")));
+  EXPECT_EQ(script.step().status, ScriptStatus::ended);
+}
+
+TEST(ScriptThread, ANewScriptDuringALongWaitAndAStopWithTheEventTableFullReturnAndNothingAfterRuns) {
+  ScriptRig rig;
+  rig.dir.write("SCRIPT1.TXT", "set_fog(5)\nwait(100000)\nset_fog(9)\n");
+  // A loop count of 0 never ends: the script fills the whole table, then
+  // waits for a free record.
+  rig.dir.write("SCRIPT2.TXT", "startloop(0)\nmove_camera(100,1,0,0,0,0,0)\nendloop\n");
+  ASSERT_EQ(start_script(rig.e, "SCRIPT1"), 1);
+  ASSERT_TRUE(eventually([&] { return queued(rig, ScriptWriteKind::fog, 5); }));
+  ASSERT_EQ(start_script(rig.e, "SCRIPT2"), 1);
+  ASSERT_TRUE(eventually([&] { return rig.active_records() == kEventCount; }));
+  stop_script(rig.e);
+  EXPECT_EQ(rig.e.script_thread, nullptr);
+  EXPECT_EQ(rig.e.script_running.load(), 0);
+  EXPECT_FALSE(queued(rig, ScriptWriteKind::fog, 9));
+  rig.frame();  // with the script stopped no event starts
+  EXPECT_EQ(rig.e.Fog, 5);
+  EXPECT_EQ(rig.e.camera_pos.x, 0);
+}
+
+TEST(ScriptThread, DestroyingTheEngineStopsItsScript) {
+  test::TempDir dir;
+  dir.write("SCRIPT1.TXT", "wait(100000)\nplay_wav(BELL)\n");
+  dir.write("BELL.WAV", "RIFF");
+  std::atomic<int> sound_lines{0};
+  {
+    Engine e;
+    e.paths.dir_temp = dir.path();
+    e.log.to_callback([&](std::string_view line) { sound_lines += line.rfind("sound", 0) == 0; });
+    ASSERT_EQ(start_script(e, "SCRIPT1"), 1);
+    ASSERT_TRUE(eventually([&] { return e.script_running.load() == 1; }));
+  }
+  EXPECT_EQ(sound_lines.load(), 0);
+}
 
 // Every command kind; runs round after round until it is stopped.
 constexpr const char* kEveryCommand =
@@ -49,26 +112,21 @@ double read_like_the_renderer(Engine& e) {
 }
 
 TEST(TsanScene, EveryCommandKindRunsBesideTheFrameLoopUntilStopped) {
-  std::atomic<int> rounds{0}, sounds{0};  // before the rig: its script thread logs here
   ScriptRig scene;
   scene.add_objects(3);
   scene.e.particle_systems.resize(2);
   scene.e.perspective = {800, 600};
   scene.dir.write("BELL.WAV", "RIFF");
   scene.dir.write("SONG.MID", "MThd");
-  scene.e.log.to_callback([&](std::string_view line) {
-    rounds += line == test::kUnknown + "round_done";
-    sounds += line.rfind("sound", 0) == 0;
-  });
   scene.dir.write("SCRIPT1.TXT", kEveryCommand);
   ASSERT_EQ(start_script(scene.e, "SCRIPT1"), 1);
+  const auto rounds = [&scene] { return scene.count_logged(test::kUnknown + "round_done"); };
   // At least 3000 frames and three rounds, or give up after a minute.
   const auto give_up = std::chrono::steady_clock::now() + std::chrono::minutes(1);
   int n = 0;
   double sum = 0;
-  while ((n < 3000 || rounds.load() < 3) && std::chrono::steady_clock::now() < give_up) {
-    motion_step(scene.e, scene.platform);
-    consume_text_events(scene.e, scene.platform);
+  while ((n < 3000 || rounds() < 3) && std::chrono::steady_clock::now() < give_up) {
+    scene.frame();
     if (n % 7 == 0) {
       scene.platform.cursor = {400 + n % 13, 300 - n % 11};
       mouse_steering(scene.e, scene.platform);
@@ -77,8 +135,8 @@ TEST(TsanScene, EveryCommandKindRunsBesideTheFrameLoopUntilStopped) {
     if (++n % 16 == 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
   }
   EXPECT_FALSE(std::isnan(sum));
-  EXPECT_GE(rounds.load(), 3);
-  EXPECT_GE(sounds.load(), 3 * 4);
+  EXPECT_GE(rounds(), 3);
+  EXPECT_GE(scene.logged_with("sound").size(), 3u * 4);
   stop_script(scene.e);
   EXPECT_EQ(scene.e.script_running.load(), 0);
 }
