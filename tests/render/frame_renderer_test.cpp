@@ -164,6 +164,23 @@ TEST(RenderPasses, CullingDrawsAndScrollsOnlyFrontFacesUnlessFrontFaceIsTwo) {
   EXPECT_GE(f.rec.find("Disable(GL_CULL_FACE)"), 0);
 }
 
+TEST(RenderPasses, TextureAnimationStepsEveryTexSpeedFramesAndWrapsAtAMissingFrame) {
+  RecordedFrame f;
+  Object& o = add_object(f.e, square_at(50));
+  o.tex_speed = o.tex_countdown = 2;
+  for (int slot : {1, 2, 3}) fake_slot(f.e, slot, 10u + static_cast<std::uint32_t>(slot));
+  o.faces[0].texture_frames[0] = 1, o.faces[0].texture_frames[1] = 2, o.faces[0].texture_frames[2] = 3;
+  std::string frames;
+  for (int i = 0; i < 7; ++i) f.frame(), frames += std::to_string(o.faces[0].current_frame);
+  EXPECT_EQ(frames, "0112200");  // one step every second frame; frame 3 has no texture: back to 0
+  o.visible = 0;                 // a hidden object does not move on
+  f.frame(2);
+  EXPECT_EQ(o.faces[0].current_frame, 0);
+  o.visible = 1;
+  f.frame();
+  EXPECT_EQ(o.faces[0].current_frame, 1);
+}
+
 // --- pixels ---------------------------------------------------------------------
 
 TEST(RenderPixels, VisibleObjectCoversTheCentreAndHiddenOneLeavesTheBackground) {

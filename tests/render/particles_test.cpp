@@ -47,7 +47,7 @@ TEST(Particle, SystemWithoutALifeLengthOrAnEmitterVertexIsHarmless) {
   EXPECT_TRUE(s.frame().empty());
 }
 
-TEST(Particle, ColourStepsFromTheStartColourToTheEndColourOverOneLife) {
+TEST(Particle, OneLifeMovesByJitterAndAcceleratedVelocityAndStepsToTheEndColour) {
   ParticleScene s(1);
   Particle& p = s.first();
   for (int i = 0; i < 1000 && p.life != 25; ++i) {
@@ -55,7 +55,14 @@ TEST(Particle, ColourStepsFromTheStartColourToTheEndColourOverOneLife) {
     ASSERT_TRUE(p.life >= 20 && p.life < 40) << p.life;  // from the life to twice it less one
   }
   ASSERT_EQ(p.life, 25);
-  s.frame(25);
+  // Each step moves by the jitter plus the velocity, which then grows by the
+  // acceleration: 0.5, 0.525, 0.55125 upward.
+  const Vec3 start = p.vertex.position, jitter = p.jitter;
+  s.frame(3);
+  EXPECT_NEAR(p.vertex.position.y - start.y, 1.57625f + 3 * jitter.y, 1e-4);
+  EXPECT_NEAR(p.vertex.position.x - start.x, 3 * jitter.x, 1e-4);
+  EXPECT_NEAR(p.velocity.y, 0.5f * 1.05f * 1.05f * 1.05f, 1e-5);
+  s.frame(22);
   EXPECT_EQ(p.life, 0);
   EXPECT_NEAR(p.colour.x, 50.0f, 1e-2);
   EXPECT_NEAR(p.colour.y, 0.0f, 1e-2);
