@@ -35,6 +35,7 @@
 #include <string>
 #include <vector>
 
+#include "host/engine_proc.h"
 #include "host/gl_context.h"
 #include "host/platform.h"
 #include "model/texture_slots.h"
@@ -414,13 +415,7 @@ struct Demo {
     e.paths.dir_temp = dir;
     set_up_view(e, platform);
     e.Fog = 1;  // as the player runs it by default
-    engine_init(e);
-    clear_texture_slots(e);
-    load_font_texture(e);
-    view_setup(e, platform);
-    load_scene(e, "SCENE1");
-    start_script(e, "SCRIPT1");
-    view_setup(e, platform);
+    start_scene(e, platform);
     ok = e.object_count > 0;
   }
   ~Demo() {

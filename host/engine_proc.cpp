@@ -74,17 +74,21 @@ int start_up(Engine& e, Platform& platform) {
     debug_log(e.log, "start-up stopped: no GL context");
     return 0;
   }
-  // 12-15
+  // 12-18
+  start_scene(e, platform);
+  // 19
+  write_logo_texture(e);
+  return 1;
+}
+
+void start_scene(Engine& e, Platform& platform) {
   engine_init(e);
   clear_texture_slots(e);
   load_font_texture(e);
   view_setup(e, platform);
-  // 16-19
   load_scene(e, "SCENE1");
   start_script(e, "SCRIPT1");
   view_setup(e, platform);
-  write_logo_texture(e);
-  return 1;
 }
 
 void tear_down(Engine& e, Platform& platform) {

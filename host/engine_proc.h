@@ -17,4 +17,9 @@ long engine_window_proc(Engine& e, Platform& platform, const WindowMessage& mess
 int start_up(Engine& e, Platform& platform);
 void tear_down(Engine& e, Platform& platform);
 
+// Start-up's scene steps, once the files are in place and GL is current: the
+// engine state, the texture table and font, the view, the scene "SCENE1" and
+// its script "SCRIPT1".
+void start_scene(Engine& e, Platform& platform);
+
 }  // namespace kelvo
