@@ -188,6 +188,10 @@ int main(int argc, char** argv) {
   // Offscreen frames are drawn by a program of its own, which links OSMesa
   // instead of libGL; it takes the same arguments.
   if (options.render_frames > 0) return exec_renderer(argc, argv);
+  if (!kelvo::check_player_inputs(options, error)) {
+    std::fprintf(stderr, "kelvo: %s\n", error.c_str());
+    return 1;
+  }
 
   install_signal_handlers();
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");

@@ -99,6 +99,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "kelvo-render: --render N and --out DIR are needed\n");
     return kelvo::kUsageExitCode;
   }
+  if (!kelvo::check_player_inputs(options, error)) {
+    std::fprintf(stderr, "kelvo-render: %s\n", error.c_str());
+    return 1;
+  }
   if (!prepare_out_dir(options.out_dir, error)) {
     std::fprintf(stderr, "kelvo-render: cannot write %s: %s\n", options.out_dir.c_str(), error.c_str());
     return 1;

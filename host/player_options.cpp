@@ -1,10 +1,13 @@
 #include "host/player_options.h"
 
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
-#include <strings.h>
 
 namespace kelvo {
 
@@ -297,6 +300,31 @@ std::optional<std::string> SizeOverrideStore::read(std::string_view name) {
 
 bool SizeOverrideStore::write(const std::vector<std::pair<std::string, std::string>>& values) {
   return inner_.write(values);
+}
+
+bool check_player_inputs(const PlayerOptions& options, std::string& error) {
+  struct stat st;
+  if (!options.package_file.empty()) {
+    if (::stat(options.package_file.c_str(), &st) != 0 || ::access(options.package_file.c_str(), R_OK) != 0) {
+      error = options.package_file + ": " + std::strerror(errno);
+      return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+      error = options.package_file + ": not a file";
+      return false;
+    }
+  }
+  if (!options.data_dir.empty()) {
+    if (::stat(options.data_dir.c_str(), &st) != 0) {
+      error = options.data_dir + ": " + std::strerror(errno);
+      return false;
+    }
+    if (!S_ISDIR(st.st_mode)) {
+      error = options.data_dir + ": not a folder";
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace kelvo

@@ -73,6 +73,11 @@ bool parse_player_options(int argc, const char* const* argv, PlayerOptions& opti
 
 inline constexpr int kUsageExitCode = 2;
 
+// Whether the package or folder the options name can be read: an author's
+// misspelt name is an error, not a silent fall back to the configured scene.
+// False with `error` set (the name and the reason).
+bool check_player_inputs(const PlayerOptions& options, std::string& error);
+
 // The --help text: one line per option.
 std::string player_usage(std::string_view program);
 

@@ -1,5 +1,7 @@
 #include "host/player_options.h"
 
+#include "support/recording_platform.h"
+
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -83,6 +85,25 @@ TEST(PlayerOptions, FpsPacing) {
     const FramePacing pacing = frame_pacing(o, refresh);
     EXPECT_DOUBLE_EQ(pacing.frames_per_second, rate);
     EXPECT_EQ(pacing.vsync, vsync);
+  }
+}
+
+TEST(PlayerOptions, NamedPackageAndFolderMustBeThere) {
+  test::TempDir dir;
+  dir.write("A.pak", "x");
+  std::string error;
+  for (const auto& [package, data, expected] : std::vector<std::tuple<std::string, std::string, std::string>>{
+           {dir.file("A.pak"), "", ""},
+           {"", dir.path(), ""},
+           {dir.file("B.pak"), "", "B.pak: No such file"},
+           {dir.path(), "", ": not a file"},
+           {"", dir.file("A.pak"), "A.pak: not a folder"},
+       }) {
+    PlayerOptions o;
+    o.package_file = package, o.data_dir = data;
+    error.clear();
+    EXPECT_EQ(check_player_inputs(o, error), expected.empty()) << package << data;
+    EXPECT_NE(error.find(expected), std::string::npos) << error;
   }
 }
 
