@@ -1,15 +1,15 @@
 #include "host/headless_platform.h"
 
+#include "host/user_dirs_posix.h"
+
 #include <GL/gl.h>
 #include <GL/osmesa.h>
 #include <png.h>
 
-#include <pwd.h>
 #include <strings.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -87,38 +87,8 @@ std::string HeadlessPlatform::work_directory() { return work_dir_.path(); }
 
 std::string HeadlessPlatform::program_directory() { return executable_directory(); }
 
-std::string HeadlessPlatform::debug_log_path() {
-  const char* state = std::getenv("XDG_STATE_HOME");
-  std::string dir;
-  if (state && state[0] == '/') {
-    dir = state;
-  } else {
-    const char* home = std::getenv("HOME");
-    if (home && home[0] == '/') {
-      dir = home;
-    } else if (const passwd* pw = ::getpwuid(::geteuid()); pw && pw->pw_dir) {
-      dir = pw->pw_dir;
-    } else {
-      dir = "/tmp";
-    }
-    dir += "/.local/state";
-  }
-  while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
-  return dir + "/kelvo/debug.txt";
-}
+std::string HeadlessPlatform::debug_log_path() { return debug_log_file(); }
 
-std::string executable_directory() {
-  char buffer[PATH_MAX];
-  ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  std::string exe = n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
-  std::size_t slash = exe.rfind('/');
-  if (slash == std::string::npos) {
-    char* cwd = ::getcwd(buffer, sizeof buffer);
-    std::string dir = cwd ? cwd : "/";
-    return dir.back() == '/' ? dir : dir + "/";
-  }
-  return exe.substr(0, slash + 1);
-}
 
 namespace {
 

@@ -100,7 +100,4 @@ class HeadlessPlatform : public Platform {
 bool write_png_rgb(const std::string& path, int width, int height, const std::vector<std::uint8_t>& rgb,
                    std::string& error);
 
-// The directory of the running executable, ending in '/'.
-std::string executable_directory();
-
 }  // namespace kelvo

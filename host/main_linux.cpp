@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +18,7 @@
 #include "host/engine_proc.h"
 #include "host/player_options.h"
 #include "host/sdl_platform.h"
+#include "host/user_dirs_posix.h"
 #include "host/settings_file.h"
 #include "media/audio.h"
 #include "media/sdl_mixer_audio.h"
@@ -152,11 +152,7 @@ void run_loop(kelvo::Engine& e, kelvo::SdlPlatform& platform, const kelvo::Frame
 // Replaces this process with kelvo-render from the player's own directory,
 // passing the arguments on. Returns only on failure, with the exit status.
 int exec_renderer(int argc, char** argv) {
-  char buffer[PATH_MAX];
-  ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  std::string dir = n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
-  dir = dir.substr(0, dir.rfind('/') + 1);
-  const std::string renderer = dir + "kelvo-render";
+  const std::string renderer = kelvo::executable_directory() + "kelvo-render";
   if (::access(renderer.c_str(), X_OK) != 0) {
     std::fprintf(stderr, "kelvo: --render needs the program kelvo-render beside kelvo (%s): %s\n", renderer.c_str(),
                  std::strerror(errno));

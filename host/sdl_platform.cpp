@@ -1,15 +1,15 @@
 #include "host/sdl_platform.h"
 
+#include "host/user_dirs_posix.h"
+
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_opengl.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
-#include <pwd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -136,23 +136,6 @@ struct SdlPlatform::Fbo {
 };
 
 namespace {
-
-bool make_private_dirs(const std::string& path) {
-  // Every missing component, user-only as the base directory rules ask.
-  for (std::size_t i = 1; i <= path.size(); ++i) {
-    if (i != path.size() && path[i] != '/') continue;
-    std::string part = path.substr(0, i);
-    if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
-  }
-  return true;
-}
-
-std::string home_dir() {
-  const char* home = std::getenv("HOME");
-  if (home && home[0] == '/') return home;
-  if (const passwd* pw = ::getpwuid(::geteuid()); pw && pw->pw_dir) return pw->pw_dir;
-  return "/tmp";
-}
 
 }  // namespace
 
@@ -372,26 +355,12 @@ long SdlPlatform::default_proc(const WindowMessage& message) {
 
 std::string SdlPlatform::work_directory() { return work_dir_.path(); }
 
-std::string SdlPlatform::program_directory() {
-  char buffer[PATH_MAX];
-  ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  std::string exe = n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
-  std::size_t slash = exe.rfind('/');
-  if (slash == std::string::npos) {
-    char* cwd = ::getcwd(buffer, sizeof buffer);
-    std::string dir = cwd ? cwd : "/";
-    return dir.back() == '/' ? dir : dir + "/";
-  }
-  return exe.substr(0, slash + 1);
-}
+std::string SdlPlatform::program_directory() { return executable_directory(); }
 
 std::string SdlPlatform::debug_log_path() {
-  const char* state = std::getenv("XDG_STATE_HOME");
-  std::string dir = (state && state[0] == '/') ? std::string(state) : home_dir() + "/.local/state";
-  while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
-  dir += "/kelvo";
-  make_private_dirs(dir);  // the log simply stays closed if this fails
-  return dir + "/debug.txt";
+  const std::string path = debug_log_file();
+  make_private_dirs(path.substr(0, path.rfind('/')));  // the log simply stays closed if this fails
+  return path;
 }
 
 SettingsStore& SdlPlatform::settings_store() {

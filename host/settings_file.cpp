@@ -1,5 +1,7 @@
 #include "host/settings_file.h"
 
+#include "host/user_dirs_posix.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -19,8 +21,7 @@ std::string SettingsFile::default_path() {
   if (config && config[0] == '/') {
     base = config;
   } else {
-    const char* home = std::getenv("HOME");
-    base = std::string(home && home[0] ? home : "/tmp") + "/.config";
+    base = home_directory() + "/.config";
   }
   return base + "/kelvo/settings";
 }

@@ -86,11 +86,11 @@ void draw_loading_screen(Engine& e, Platform& platform, const char* message) {
   platform.swap_buffers();
 }
 
-void draw_text_events(Engine& e, Platform& platform) {
+const TextEventState* next_text_event(Engine& e, Platform& platform) {
   TextEventState& t = e.text_event;
   if (t.frames_left == 0) {
     const int i = take_event(e, platform, kTargetText, t.cursor);
-    if (i < 0) return;
+    if (i < 0) return nullptr;
     const EventRecord& r = e.events[static_cast<std::size_t>(i)];
     t.frames_left = r.frames.load(std::memory_order_relaxed);
     t.x = static_cast<std::int32_t>(r.a.x);
@@ -98,15 +98,26 @@ void draw_text_events(Engine& e, Platform& platform) {
     t.text = r.text;
     t.text.back() = '\0';
   }
-  const TextParameters& p = e.text_parameters;
-  draw_text(e, t.x, t.y, p.width.load(std::memory_order_relaxed), p.height.load(std::memory_order_relaxed),
-            t.text.data(), p.red.load(std::memory_order_relaxed), p.green.load(std::memory_order_relaxed),
-            p.blue.load(std::memory_order_relaxed), p.alpha.load(std::memory_order_relaxed));
+  return &t;
+}
+
+void count_text_frame(Engine& e) {
+  TextEventState& t = e.text_event;
   --t.frames_left;
   if (t.frames_left <= 0) {
     t.frames_left = 0;
     finish_event(e, t.cursor);
   }
+}
+
+void draw_text_events(Engine& e, Platform& platform) {
+  const TextEventState* t = next_text_event(e, platform);
+  if (!t) return;
+  const TextParameters& p = e.text_parameters;
+  draw_text(e, t->x, t->y, p.width.load(std::memory_order_relaxed), p.height.load(std::memory_order_relaxed),
+            t->text.data(), p.red.load(std::memory_order_relaxed), p.green.load(std::memory_order_relaxed),
+            p.blue.load(std::memory_order_relaxed), p.alpha.load(std::memory_order_relaxed));
+  count_text_frame(e);
 }
 
 void format_statistics_line(const Engine& e, char* out) {

@@ -35,6 +35,12 @@ void draw_loading_screen(Engine& e, Platform& platform, const char* message);
 // then takes the next one. Each frame while the script runs.
 void draw_text_events(Engine& e, Platform& platform);
 
+// Its two halves without the drawing: the text to show this frame (the one
+// showing, or the next text record, started here; null when there is none),
+// and the count of a shown frame (the last one hands the record back).
+const TextEventState* next_text_event(Engine& e, Platform& platform);
+void count_text_frame(Engine& e);
+
 // "frame [x y z] [rx ry rz]": the displayed frame value, the camera's world
 // position and the negated camera angles, in green at the lower left.
 void draw_statistics_line(const Engine& e);

@@ -17,6 +17,7 @@
 #include "motion/events.h"
 #include "motion/motion_step.h"
 #include "motion/object_transform.h"
+#include "render/text_overlay.h"
 #include "scene/engine_state.h"
 #include "script/script_interpreter.h"
 #include "support/recording_platform.h"
@@ -53,23 +54,13 @@ inline Object box(Vec3 lo, Vec3 hi, std::int32_t index) {
   return o;
 }
 
-// The text overlay's handling of text events (without the drawing): start
-// the next one when idle, show it, count its frame down.
+// The text overlay's handling of text events, without the drawing.
 inline void consume_text_events(Engine& e, Platform& platform, std::vector<std::string>* shown = nullptr) {
   if (!e.script_running.load(std::memory_order_acquire)) return;
-  TextEventState& t = e.text_event;
-  if (t.frames_left == 0) {
-    const int i = take_event(e, platform, kTargetText, t.cursor);
-    if (i < 0) return;
-    const EventRecord& r = e.events[static_cast<std::size_t>(i)];
-    t.frames_left = r.frames.load(std::memory_order_relaxed);
-    t.x = static_cast<std::int32_t>(r.a.x), t.y = static_cast<std::int32_t>(r.a.y), t.text = r.text;
-  }
-  if (shown) shown->emplace_back(t.text.data());
-  if (--t.frames_left <= 0) {
-    t.frames_left = 0;
-    finish_event(e, t.cursor);
-  }
+  const TextEventState* t = next_text_event(e, platform);
+  if (!t) return;
+  if (shown) shown->emplace_back(t->text.data());
+  count_text_frame(e);
 }
 
 struct ScriptRig {
