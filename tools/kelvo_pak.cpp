@@ -269,6 +269,46 @@ std::uint32_t get_u32(const std::uint8_t* p) {
          static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 
+// ------------------------------------------------------ writing packages --
+
+// A package being written through an AtomicOutput: only a finished file
+// replaces what was at the path. Every failure is reported under its file.
+class PackageOutput {
+ public:
+  explicit PackageOutput(std::string path)
+      : path_(std::move(path)), writer_([this](std::span<const std::uint8_t> block) {
+          if (write_all(out_.fd(), block.data(), block.size())) return true;
+          write_errno_ = errno;
+          return false;
+        }) {}
+  PackageOutput(const PackageOutput&) = delete;
+  PackageOutput& operator=(const PackageOutput&) = delete;
+
+  bool open() {
+    if (out_.open(path_)) return true;
+    fail(path_, "%s", std::strerror(errno));
+    return false;
+  }
+  bool write(std::span<const std::uint8_t> data) { return writer_.write(data) || write_failed(); }
+  bool finish() {
+    if (!writer_.finish()) return write_failed();
+    if (out_.commit()) return true;
+    fail(path_, "%s", std::strerror(errno));
+    return false;
+  }
+
+ private:
+  bool write_failed() {
+    fail(path_, "%s", std::strerror(write_errno_ != 0 ? write_errno_ : EIO));
+    return false;
+  }
+
+  std::string path_;
+  AtomicOutput out_;
+  int write_errno_ = 0;
+  PakWriter writer_;
+};
+
 // ------------------------------------------------------ reading packages --
 
 // A package file opened for decoding, with the errno of a failed read kept
@@ -569,21 +609,8 @@ int cmd_pack(const std::string& dir, const std::string& out_path) {
   std::uint64_t total = 0;
   for (const PackEntry& e : entries) total += e.size;
 
-  AtomicOutput out;
-  if (!out.open(out_path)) {
-    fail(out_path, "%s", std::strerror(errno));
-    return kExitFailed;
-  }
-  int write_errno = 0;
-  PakWriter writer([&](std::span<const std::uint8_t> block) {
-    if (write_all(out.fd(), block.data(), block.size())) return true;
-    write_errno = errno;
-    return false;
-  });
-  auto write_failed = [&] {
-    fail(out_path, "%s", std::strerror(write_errno != 0 ? write_errno : EIO));
-    return kExitFailed;
-  };
+  PackageOutput out(out_path);
+  if (!out.open()) return kExitFailed;
 
   Progress progress("packing", out_path, total);
   std::uint64_t done = 0;
@@ -603,12 +630,12 @@ int cmd_pack(const std::string& dir, const std::string& out_path) {
 
     std::uint8_t field[4];
     put_u32(field, static_cast<std::uint32_t>(e.name.size()));
-    if (!writer.write(field) ||
-        !writer.write(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(e.name.data()),
-                                                    e.name.size())))
-      return write_failed();
+    if (!out.write(field) ||
+        !out.write(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(e.name.data()),
+                                                 e.name.size())))
+      return kExitFailed;
     put_u32(field, static_cast<std::uint32_t>(e.size));
-    if (!writer.write(field)) return write_failed();
+    if (!out.write(field)) return kExitFailed;
 
     std::uint64_t left = e.size;
     while (left > 0) {
@@ -622,7 +649,7 @@ int cmd_pack(const std::string& dir, const std::string& out_path) {
         fail(path, "changed while being packed (shorter than its size)");
         return kExitFailed;
       }
-      if (!writer.write(std::span<const std::uint8_t>(buf.data(), want))) return write_failed();
+      if (!out.write(std::span<const std::uint8_t>(buf.data(), want))) return kExitFailed;
       left -= want;
       done += want;
       progress.update(done);
@@ -633,11 +660,7 @@ int cmd_pack(const std::string& dir, const std::string& out_path) {
       return kExitFailed;
     }
   }
-  if (!writer.finish()) return write_failed();
-  if (!out.commit()) {
-    fail(out_path, "%s", std::strerror(errno));
-    return kExitFailed;
-  }
+  if (!out.finish()) return kExitFailed;
   return kExitOk;
 }
 
@@ -652,17 +675,8 @@ int cmd_encode(const std::string& in_path, const std::string& out_path) {
     fail(in_path, "%s", std::strerror(EISDIR));
     return kExitFailed;
   }
-  AtomicOutput out;
-  if (!out.open(out_path)) {
-    fail(out_path, "%s", std::strerror(errno));
-    return kExitFailed;
-  }
-  int write_errno = 0;
-  PakWriter writer([&](std::span<const std::uint8_t> block) {
-    if (write_all(out.fd(), block.data(), block.size())) return true;
-    write_errno = errno;
-    return false;
-  });
+  PackageOutput out(out_path);
+  if (!out.open()) return kExitFailed;
   Progress progress("encoding", in_path, S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0);
   std::vector<std::uint8_t> buf(kChunk);
   std::uint64_t done = 0;
@@ -673,21 +687,11 @@ int cmd_encode(const std::string& in_path, const std::string& out_path) {
       return kExitFailed;
     }
     if (got == 0) break;
-    if (!writer.write(std::span<const std::uint8_t>(buf.data(), static_cast<std::size_t>(got)))) {
-      fail(out_path, "%s", std::strerror(write_errno != 0 ? write_errno : EIO));
-      return kExitFailed;
-    }
+    if (!out.write(std::span<const std::uint8_t>(buf.data(), static_cast<std::size_t>(got)))) return kExitFailed;
     done += static_cast<std::uint64_t>(got);
     progress.update(done);
   }
-  if (!writer.finish()) {
-    fail(out_path, "%s", std::strerror(write_errno != 0 ? write_errno : EIO));
-    return kExitFailed;
-  }
-  if (!out.commit()) {
-    fail(out_path, "%s", std::strerror(errno));
-    return kExitFailed;
-  }
+  if (!out.finish()) return kExitFailed;
   return kExitOk;
 }
 
