@@ -1,8 +1,11 @@
 #include "host/debug_log.h"
 
-#include <cstdarg>
 #include <fcntl.h>
 #include <unistd.h>
+
+#include <cstdarg>
+#include <cstdlib>
+#include <cstring>
 
 namespace kelvo {
 
@@ -68,6 +71,17 @@ int debug_log(DebugLog& log, const char* format, ...) {
   std::size_t len = static_cast<std::size_t>(n) < sizeof buffer ? static_cast<std::size_t>(n) : sizeof buffer - 1;
   log.write(std::string_view(buffer, len));
   return 1;
+}
+
+void open_log_from_environment(DebugLog& log, const std::function<std::string()>& path, const char* program) {
+  const char* mode = std::getenv("KELVO_LOG");
+  if (!mode) return;
+  if (std::strcmp(mode, "-") == 0) {
+    log.to_stderr();
+  } else if (std::strcmp(mode, "1") == 0) {
+    const std::string file = path();
+    if (!log.open_file(file, true)) std::fprintf(stderr, "%s: cannot write the log %s\n", program, file.c_str());
+  }
 }
 
 }  // namespace kelvo

@@ -44,4 +44,9 @@ class DebugLog {
 // printf-style log call; returns 1 as the engine's callers expect.
 int debug_log(DebugLog& log, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
+// Follows KELVO_LOG: "-" writes the log to standard error, "1" to the file
+// `path()` names (asked only then); anything else leaves it silent. A file
+// that cannot be written is reported on stderr under `program`'s name.
+void open_log_from_environment(DebugLog& log, const std::function<std::string()>& path, const char* program);
+
 }  // namespace kelvo

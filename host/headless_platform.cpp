@@ -87,7 +87,11 @@ std::string HeadlessPlatform::work_directory() { return work_dir_.path(); }
 
 std::string HeadlessPlatform::program_directory() { return executable_directory(); }
 
-std::string HeadlessPlatform::debug_log_path() { return debug_log_file(); }
+std::string HeadlessPlatform::debug_log_path() {
+  const std::string path = debug_log_file();
+  make_private_dirs(path.substr(0, path.rfind('/')));  // the log simply stays closed if this fails
+  return path;
+}
 
 
 namespace {

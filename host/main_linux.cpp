@@ -214,14 +214,7 @@ int main(int argc, char** argv) {
     kelvo::SdlPlatform platform;
     platform.set_size_override(options.width, options.height);
 
-    if (const char* log = std::getenv("KELVO_LOG")) {
-      if (std::strcmp(log, "-") == 0) {
-        e.log.to_stderr();
-      } else if (std::strcmp(log, "1") == 0) {
-        const std::string path = platform.debug_log_path();
-        if (!e.log.open_file(path, true)) std::fprintf(stderr, "kelvo: cannot write the log %s\n", path.c_str());
-      }
-    }
+    kelvo::open_log_from_environment(e.log, [&] { return platform.debug_log_path(); }, "kelvo");
 
     int width = e.ResX, height = e.ResY;
     if (options.width > 0) {

@@ -125,16 +125,7 @@ int main(int argc, char** argv) {
   int exit_code = 0;
   {
     kelvo::HeadlessPlatform platform(width, height, settings_path);
-    if (const char* log = std::getenv("KELVO_LOG")) {
-      if (std::strcmp(log, "-") == 0) {
-        e.log.to_stderr();
-      } else if (std::strcmp(log, "1") == 0) {
-        const std::string path = platform.debug_log_path();
-        std::error_code ec;
-        std::filesystem::create_directories(kelvo::directory_of(path), ec);
-        if (!e.log.open_file(path, true)) std::fprintf(stderr, "kelvo-render: cannot write the log %s\n", path.c_str());
-      }
-    }
+    kelvo::open_log_from_environment(e.log, [&] { return platform.debug_log_path(); }, "kelvo-render");
 
     if (!kelvo::start_up(e, platform)) {
       if (e.exit_code >= 0) {
