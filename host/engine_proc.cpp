@@ -78,6 +78,11 @@ int start_up(Engine& e, Platform& platform) {
   start_scene(e, platform);
   // 19
   write_logo_texture(e);
+  // Mouse steering turns by the cursor's moves from here on; without a last
+  // position the first move would turn the camera by the cursor's whole
+  // distance from the corner.
+  const auto [x, y] = platform.cursor_pos();
+  e.last_cursor = {x, y};
   return 1;
 }
 

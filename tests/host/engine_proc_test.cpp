@@ -107,6 +107,7 @@ TEST(EngineProc, FramesClearToTheFogColourAndOnlyInputOtherThanZeroEndsThePlayer
   h.send(MessageType::paint);
   EXPECT_EQ(h.platform.swaps, 0);  // nothing is drawn before start-up
   h.e.fog_colour = {255, 0, 0};    // the init leaves the fog colour alone
+  h.platform.cursor = {300, 200};
   h.send(MessageType::create);
   const int swaps = h.platform.swaps;
   h.send(MessageType::paint);
@@ -119,7 +120,11 @@ TEST(EngineProc, FramesClearToTheFogColourAndOnlyInputOtherThanZeroEndsThePlayer
     logo.push_back(h.e.LOGO);
   }
   EXPECT_EQ(logo, (std::vector<int>{0, 1, 0}));
+  // Mouse moves steer by the cursor's moves since start-up, and never end it.
+  const float turned = h.e.camera_rot.y;
+  h.platform.cursor = {305, 200};
   EXPECT_EQ(h.send(MessageType::mouse_move), 1);
+  EXPECT_FLOAT_EQ(h.e.camera_rot.y, turned - 5);
   EXPECT_EQ(h.platform.close_requests, 0);
   h.send(MessageType::key_down, 'a');
   EXPECT_EQ(h.platform.close_requests, 1);

@@ -79,7 +79,8 @@ class RecordingPlatform : public Platform {
   void release_gl_context() override { calls.push_back("release_gl_context"); gl.reset(); }
   void swap_buffers() override { calls.push_back("swap_buffers"); ++swaps; }
   void message_box(const char* text, const char* title) override;
-  std::pair<int, int> cursor_pos() override { return {0, 0}; }
+  std::pair<int, int> cursor = {0, 0};
+  std::pair<int, int> cursor_pos() override { return cursor; }
   void set_cursor_pos(int, int) override {}
   long default_proc(const WindowMessage& m) override;
   std::string work_directory() override { return work_dir; }
