@@ -59,6 +59,20 @@ void compute_bounds(Object& o) {
   o.centre = {b[0] + (b[1] - b[0]) * 0.5f, b[2] + (b[3] - b[2]) * 0.5f, b[4] + (b[5] - b[4]) * 0.5f};
 }
 
+namespace {
+
+// The bounding box moves with the object's centre.
+void shift_bounds(Object& o, float dx, float dy, float dz) {
+  o.bbox[0] += dx;
+  o.bbox[1] += dx;
+  o.bbox[2] += dy;
+  o.bbox[3] += dy;
+  o.bbox[4] += dz;
+  o.bbox[5] += dz;
+}
+
+}  // namespace
+
 void translate_object(Object& o, float dx, float dy, float dz) {
   const std::size_t n = vertex_total(o);
   for (std::size_t i = 0; i < n; ++i) {
@@ -70,12 +84,7 @@ void translate_object(Object& o, float dx, float dy, float dz) {
   o.centre.x += dx;
   o.centre.y += dy;
   o.centre.z += dz;
-  o.bbox[0] += dx;
-  o.bbox[1] += dx;
-  o.bbox[2] += dy;
-  o.bbox[3] += dy;
-  o.bbox[4] += dz;
-  o.bbox[5] += dz;
+  shift_bounds(o, dx, dy, dz);
 }
 
 Vec3 rotate_point(const Vec3& p, float ax, float ay, float az) { return Rotation(ax, ay, az).apply(p); }
@@ -87,12 +96,7 @@ void rotate_object(Object& o, float ax, float ay, float az) {
   const Vec3 old = o.centre;
   o.centre = r.apply(old);
   const float dx = o.centre.x - old.x, dy = o.centre.y - old.y, dz = o.centre.z - old.z;
-  o.bbox[0] += dx;
-  o.bbox[1] += dx;
-  o.bbox[2] += dy;
-  o.bbox[3] += dy;
-  o.bbox[4] += dz;
-  o.bbox[5] += dz;
+  shift_bounds(o, dx, dy, dz);
 }
 
 void spin_object(Object& o, float ax, float ay, float az) {

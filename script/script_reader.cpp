@@ -1,5 +1,7 @@
 #include "script/script_reader.h"
 
+#include "scene/text_stream.h"
+
 #include <cfloat>
 #include <charconv>
 #include <climits>
@@ -42,17 +44,7 @@ void ScriptFile::seek(long position) {
 }
 
 std::vector<std::string_view> split_script_line(std::string_view line) {
-  std::vector<std::string_view> tokens;
-  std::size_t i = 0;
-  while (i < line.size()) {
-    i = line.find_first_not_of(kScriptDelimiters, i);
-    if (i == std::string_view::npos) break;
-    std::size_t end = line.find_first_of(kScriptDelimiters, i);
-    if (end == std::string_view::npos) end = line.size();
-    tokens.push_back(line.substr(i, end - i));
-    i = end;
-  }
-  return tokens;
+  return split_tokens(line, kScriptDelimiters);
 }
 
 double script_number(std::string_view text) {
