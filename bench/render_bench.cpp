@@ -37,7 +37,7 @@
 
 #include "host/engine_proc.h"
 #include "host/gl_context.h"
-#include "host/platform.h"
+#include "host/base/platform.h"
 #include "model/texture_slots.h"
 #include "motion/motion_step.h"
 #include "package/extract.h"

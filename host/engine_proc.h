@@ -2,8 +2,8 @@
 // key and mouse rules, teardown on destroy.
 #pragma once
 
-#include "host/platform.h"
-#include "host/window_message.h"
+#include "host/base/platform.h"
+#include "host/base/window_message.h"
 #include "scene/engine_state.h"
 
 namespace kelvo {

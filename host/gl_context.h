@@ -3,7 +3,7 @@
 // fog, the loading screen), and the release.
 #pragma once
 
-#include "host/platform.h"
+#include "host/base/platform.h"
 #include "scene/engine_state.h"
 
 namespace kelvo {

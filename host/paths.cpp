@@ -1,10 +1,6 @@
 #include "host/paths.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include "host/text_helpers.h"
+#include "host/base/text_helpers.h"
 #include "package/extract.h"
 
 namespace kelvo {
@@ -27,21 +23,6 @@ std::string app_dir_from_command_line(std::string_view command_line) {
   if (buf.empty() || buf.back() != '\\') buf += '\\';
   if (buf.front() == '\\') buf = "C:" + buf;
   return buf;
-}
-
-std::string directory_of(std::string_view path) {
-  std::size_t slash = path.find_last_of(kPathSeparator);
-  return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
-}
-
-int file_exists(const std::string& path) {
-  if (path.empty()) return 0;
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return 0;
-  struct stat st {};
-  bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-  ::close(fd);
-  return regular ? 1 : 0;
 }
 
 static std::string with_separator(std::string dir) {

@@ -11,16 +11,11 @@
 #include <string>
 #include <string_view>
 
-#include "host/platform.h"
+#include "host/base/files.h"
+#include "host/base/platform.h"
 #include "scene/engine_state.h"
 
 namespace kelvo {
-
-#ifdef _WIN32
-inline constexpr char kPathSeparator = '\\';
-#else
-inline constexpr char kPathSeparator = '/';
-#endif
 
 // The program's directory from a Windows command line: the program path is
 // cut at its last backslash, quotes become spaces, spaces are trimmed, a
@@ -31,11 +26,5 @@ std::string app_dir_from_command_line(std::string_view command_line);
 // separator), the module name and the author's overrides, removes what the
 // member list of an earlier run names, and logs the paths. Returns 1.
 int path_setup(Engine& e, Platform& platform, const std::string& app_dir);
-
-// 1 when `path` names an existing file that can be opened, else 0.
-int file_exists(const std::string& path);
-
-// The directory part of `path` including its last separator ("" if none).
-std::string directory_of(std::string_view path);
 
 }  // namespace kelvo

@@ -22,7 +22,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/platform.h"
+#include "host/base/platform.h"
 
 namespace kelvo {
 

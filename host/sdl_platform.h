@@ -16,7 +16,7 @@
 #include <string>
 #include <utility>
 
-#include "host/platform.h"
+#include "host/base/platform.h"
 #include "host/player_options.h"
 #include "host/settings_file.h"
 #include "host/work_dir_posix.h"

@@ -1,6 +1,6 @@
 #include "host/settings.h"
 
-#include "host/text_helpers.h"
+#include "host/base/text_helpers.h"
 
 namespace kelvo {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "host/platform.h"
+#include "host/base/platform.h"
 #include "scene/engine_state.h"
 
 namespace kelvo {

@@ -7,7 +7,7 @@
 #include <map>
 #include <string>
 
-#include "host/platform.h"
+#include "host/base/platform.h"
 
 namespace kelvo {
 

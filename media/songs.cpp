@@ -1,6 +1,6 @@
 #include "media/songs.h"
 
-#include "host/paths.h"
+#include "host/base/files.h"
 #include "media/audio_device.h"
 #include "media/midi_check.h"
 

@@ -1,6 +1,6 @@
 #include "media/sounds.h"
 
-#include "host/paths.h"
+#include "host/base/files.h"
 #include "media/audio_device.h"
 
 namespace kelvo {

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "host/platform.h"
+#include "host/base/platform.h"
 #include "scene/engine_state.h"
 
 namespace kelvo {

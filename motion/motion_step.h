@@ -6,7 +6,7 @@
 // call of the motion step.
 #pragma once
 
-#include "host/platform.h"
+#include "host/base/platform.h"
 #include "scene/engine_state.h"
 
 namespace kelvo {

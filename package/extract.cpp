@@ -6,7 +6,7 @@
 #include <memory>
 #include <system_error>
 
-#include "host/paths.h"
+#include "host/base/files.h"
 #include "package/member_stream.h"
 #include "package/pak_coder.h"
 

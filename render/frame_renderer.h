@@ -4,7 +4,7 @@
 // statistics line, halos, lens flares and particles.
 #pragma once
 
-#include "host/platform.h"
+#include "host/base/platform.h"
 #include "scene/engine_state.h"
 
 namespace kelvo {

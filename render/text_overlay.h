@@ -6,7 +6,7 @@
 // across the viewport, y upward from the bottom, (400, 300) the centre.
 #pragma once
 
-#include "host/platform.h"
+#include "host/base/platform.h"
 #include "scene/engine_state.h"
 
 namespace kelvo {

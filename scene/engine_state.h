@@ -21,8 +21,8 @@
 #include <string>
 #include <vector>
 
-#include "host/debug_log.h"
-#include "host/random.h"
+#include "host/base/debug_log.h"
+#include "host/base/random.h"
 #include "scene/problems.h"
 
 namespace kelvo {

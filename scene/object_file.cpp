@@ -4,8 +4,8 @@
 #include <array>
 #include <cstring>
 
-#include "host/paths.h"
-#include "host/text_helpers.h"
+#include "host/base/files.h"
+#include "host/base/text_helpers.h"
 #include "model/model_prepare.h"
 #include "model/texture_slots.h"
 #include "scene/text_stream.h"

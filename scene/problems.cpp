@@ -32,7 +32,7 @@ std::string format_problem(const Problem& p) {
 #include <cfloat>
 #include <cstdlib>
 
-#include "host/text_helpers.h"
+#include "host/base/text_helpers.h"
 #include "scene/text_stream.h"
 
 namespace kelvo {

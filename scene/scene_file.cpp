@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
-#include "host/paths.h"
-#include "host/text_helpers.h"
+#include "host/base/files.h"
+#include "host/base/text_helpers.h"
 #include "media/songs.h"
 #include "motion/object_transform.h"
 #include "render/gl_states.h"

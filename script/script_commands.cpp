@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "host/paths.h"
+#include "host/base/files.h"
 #include "media/songs.h"
 #include "media/sounds.h"
 #include "script/script_interpreter.h"

@@ -8,7 +8,7 @@
 #include <system_error>
 #include <thread>
 
-#include "host/paths.h"
+#include "host/base/files.h"
 #include "script/script_interpreter.h"
 
 namespace kelvo {

@@ -7,7 +7,7 @@
 // records and a few atomics is written by two threads.
 #pragma once
 
-#include "host/platform.h"
+#include "host/base/platform.h"
 #include "scene/engine_state.h"
 
 namespace kelvo {

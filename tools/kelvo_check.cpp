@@ -9,7 +9,7 @@
 #include <string>
 #include <system_error>
 
-#include "host/paths.h"
+#include "host/base/files.h"
 #include "model/texture_slots.h"
 #include "package/extract.h"
 #include "package/pak_coder.h"

@@ -1,7 +1,7 @@
 // kelvo-check model: a 3DS file as the reader and the model preparation see it.
 #include <string>
 
-#include "host/paths.h"
+#include "host/base/files.h"
 #include "model/model_prepare.h"
 #include "model/texture_slots.h"
 #include "model/three_ds.h"

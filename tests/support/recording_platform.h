@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "host/platform.h"
+#include "host/base/platform.h"
 #include "scene/engine_state.h"
 #include "support/osmesa_context.h"
 

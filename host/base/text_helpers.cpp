@@ -1,4 +1,4 @@
-#include "host/text_helpers.h"
+#include "host/base/text_helpers.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "host/debug_log.h"
+#include "host/base/debug_log.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "host/window_message.h"
+#include "host/base/window_message.h"
 
 namespace kelvo {
 
