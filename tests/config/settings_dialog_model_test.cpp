@@ -67,20 +67,25 @@ struct DialogRig {
 };
 
 TEST(SettingsDialog, OpeningSelectsTheModuleTheStoredSizeAndTheBoxes) {
+  const std::vector<PackageEntry> ks = {{"kelvo2", "b"}, {"zeta", "c"}, {"kelvo", "a"}};
+  const std::vector<PackageEntry> az = {{"Zeta", "z"}, {"Alpha", "a"}, {"kelvo", "k"}};
   struct Case {
     const char* module;
+    const std::vector<PackageEntry>& packages;
+    std::vector<std::string> sorted;
     int selected;
   } cases[] = {
-      {"KELVO", 1},   // an equal entry wins over "kelvo2", found first by the prefix search
-      {"kelvo2", 2},
-      {"al", 0},      // prefix search from the second entry, wrapping round to the first
-      {"kelvo3", -1},
+      // An equal entry wins over "kelvo2", which the prefix search finds first.
+      {"KELVO", ks, {"kelvo", "kelvo2", "zeta"}, 0},
+      {"ke", ks, {"kelvo", "kelvo2", "zeta"}, 1},  // the prefix search starts at the second entry
+      {"kelvo3", ks, {"kelvo", "kelvo2", "zeta"}, -1},
+      {"al", az, {"Alpha", "kelvo", "Zeta"}, 0},  // ... and wraps round to the first
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.module);
     DialogRig rig;
-    rig.open(stored(c.module, 2, 1152, 864), {{"kelvo2", "b"}, {"Alpha", "a"}, {"kelvo", "c"}});
-    EXPECT_EQ(rig.list(), (std::vector<std::string>{"Alpha", "kelvo", "kelvo2"}));
+    rig.open(stored(c.module, 2, 1152, 864), c.packages);
+    EXPECT_EQ(rig.list(), c.sorted);
     EXPECT_EQ(rig.d.package_selection, c.selected);
     EXPECT_EQ(rig.d.resolution_selection, -1);  // 1152x864 is not in the list
     EXPECT_TRUE(dialog_checked(rig.d, kIdSounds));
