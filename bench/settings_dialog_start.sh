@@ -6,12 +6,11 @@
 # Usage: bench/settings_dialog_start.sh PATH/TO/kelvo
 set -u
 kelvo=${1:?usage: $0 PATH/TO/kelvo}
+. "$(dirname "$0")/../tests/support/xvfb.sh"
 work=$(mktemp -d /tmp/kelvo-dialog-time-XXXXXX)
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" >/dev/null 2>&1 &
-xvfb=$!
-trap 'kill $xvfb 2>/dev/null; wait $xvfb 2>/dev/null; rm -rf "$work"' EXIT
-for _ in $(seq 1 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -n1 "$work/display")" XDG_CONFIG_HOME="$work/config" KELVO_LOG=-
+trap 'stop_xvfb; rm -rf "$work"' EXIT
+start_xvfb "$work" || exit 1
+export DISPLAY=$display XDG_CONFIG_HOME="$work/config" KELVO_LOG=-
 
 times=()
 for run in 1 2 3 4 5; do

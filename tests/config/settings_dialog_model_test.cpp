@@ -6,9 +6,8 @@
 #include <memory>
 
 #include "config/settings_dialog_model.h"
-#include "package/member_stream.h"
-#include "package/pak_coder.h"
 #include "support/bmp_writer.h"
+#include "support/package_bytes.h"
 #include "support/recording_platform.h"
 
 namespace kelvo {
@@ -16,15 +15,8 @@ namespace {
 
 using Values = std::map<std::string, std::string, std::less<>>;
 
-std::string pak(const std::string& members) {
-  const auto coded = pak_encode(std::vector<std::uint8_t>(members.begin(), members.end()));
-  return std::string(coded.begin(), coded.end());
-}
-
-std::string member(const std::string& name, const std::string& data) {
-  std::string s;
-  return append_member(s, name, data), s;
-}
+using test::member;
+using test::pak;
 
 // A thumbnail of one colour, 2 x 2.
 std::string thumbnail(char letter) {

@@ -26,15 +26,12 @@ for tool in Xvfb xdotool; do
   fi
 done
 
+. "$(dirname "$0")/../support/xvfb.sh"
 work=$(mktemp -d /tmp/kelvo-dialog-XXXXXX)
-xvfb_pid=
 dialog_pid=
 cleanup() {
   [ -n "$dialog_pid" ] && kill "$dialog_pid" 2>/dev/null && wait "$dialog_pid" 2>/dev/null
-  if [ -n "$xvfb_pid" ]; then
-    kill "$xvfb_pid" 2>/dev/null
-    wait "$xvfb_pid" 2>/dev/null
-  fi
+  stop_xvfb
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -59,19 +56,8 @@ echo scene >"$work/plain/SCENE1.TXT"
 echo "not a package" >"$work/app/alpha.pak"
 settings="$work/config/kelvo/settings"
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 1 100); do
-  [ -s "$work/display" ] && break
-  kill -0 "$xvfb_pid" 2>/dev/null || break
-  sleep 0.1
-done
-if [ ! -s "$work/display" ]; then
-  echo "Xvfb did not start:"
-  cat "$work/xvfb.log"
-  exit 1
-fi
-export DISPLAY=":$(head -n1 "$work/display")"
+start_xvfb "$work" || exit 1
+export DISPLAY=$display
 
 window=
 width=
@@ -105,11 +91,11 @@ px() { awk -v x="$1" -v y="$2" -v w="$width" -v h="$height" 'BEGIN { printf "%d 
 click() {
   # shellcheck disable=SC2046
   xdotool mousemove --window "$window" $(px "$1" "$2") click 1
-  sleep 0.3
+  sleep 0.2
 }
 keys() {
   xdotool key --window "$window" "$@"
-  sleep 0.3
+  sleep 0.2
 }
 # Saves the window as $1 and prints "X,Y R G B" for the points in dialog units.
 shot() {

@@ -21,5 +21,5 @@ if(KELVO_PLAYER)
   add_test(NAME settings_dialog_window
     COMMAND ${CMAKE_CURRENT_LIST_DIR}/settings_dialog_test.sh $<TARGET_FILE:kelvo>
             $<TARGET_FILE:kelvo_dialog_test_helper> $<TARGET_FILE:kelvo-pak> ${CMAKE_BINARY_DIR}/docs)
-  set_tests_properties(settings_dialog_window PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 180)
+  set_tests_properties(settings_dialog_window PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 180 RESOURCE_LOCK x_window_tests)
 endif()

@@ -12,13 +12,10 @@ if ! command -v Xvfb >/dev/null 2>&1; then
   exit 77
 fi
 
+. "$(dirname "$0")/../support/xvfb.sh"
 work=$(mktemp -d /tmp/kelvo-smoke-XXXXXX)
-xvfb_pid=
 cleanup() {
-  if [ -n "$xvfb_pid" ]; then
-    kill "$xvfb_pid" 2>/dev/null
-    wait "$xvfb_pid" 2>/dev/null
-  fi
+  stop_xvfb
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -33,20 +30,7 @@ mkdir -p "$work/run" "$work/config" "$work/state" "$work/data"
 chmod 700 "$work/run"
 base="$work/run/kelvo"
 
-# Xvfb picks a free display itself and writes its number once it is ready.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 1 100); do
-  [ -s "$work/display" ] && break
-  kill -0 "$xvfb_pid" 2>/dev/null || break
-  sleep 0.1
-done
-if [ ! -s "$work/display" ]; then
-  echo "Xvfb did not start:"
-  cat "$work/xvfb.log"
-  exit 1
-fi
-display=":$(head -n1 "$work/display")"
+start_xvfb "$work" || exit 1
 echo "using display $display"
 
 # The waiting here is for the process, not a measurement: generous limits.

@@ -4,24 +4,15 @@
 #include <gtest/gtest.h>
 
 #include "package/member_read.h"
-#include "package/member_stream.h"
-#include "package/pak_coder.h"
+#include "support/package_bytes.h"
 #include "support/recording_platform.h"
 
 namespace kelvo {
 namespace {
 
-std::string member(const std::string& name, const std::string& data) {
-  std::string s;
-  return append_member(s, name, data), s;
-}
-
-std::string pak(const std::string& members) {
-  const auto coded = pak_encode(std::vector<std::uint8_t>(members.begin(), members.end()));
-  return std::string(coded.begin(), coded.end());
-}
-
-std::string u32(std::uint32_t v) { return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; }
+using test::member;
+using test::pak;
+using test::u32;
 
 TEST(MemberRead, FindsTheFirstMatchAndRefusesWhatItCannotRead) {
   const std::string big(200000, 'b');
