@@ -6,7 +6,7 @@
 # Usage: bench/settings_dialog_start.sh PATH/TO/kelvo
 set -u
 kelvo=${1:?usage: $0 PATH/TO/kelvo}
-. "$(dirname "$0")/../tests/support/xvfb.sh"
+. "$(dirname "$0")/../tests/support/window_test.sh"
 work=$(mktemp -d /tmp/kelvo-dialog-time-XXXXXX)
 trap 'stop_xvfb; rm -rf "$work"' EXIT
 start_xvfb "$work" || exit 1

@@ -26,7 +26,7 @@ for tool in Xvfb xdotool; do
   fi
 done
 
-. "$(dirname "$0")/../support/xvfb.sh"
+. "$(dirname "$0")/../support/window_test.sh"
 work=$(mktemp -d /tmp/kelvo-dialog-XXXXXX)
 dialog_pid=
 cleanup() {
@@ -35,12 +35,6 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
 
 # The program and its packages, sorted as the list shows them: alpha (not a
 # package), bands (a thumbnail of four quarters), kelvo (the demo), plain (no
@@ -182,8 +176,4 @@ status=$?
 [ "$status" -eq 1 ] || fail "no display: exit status $status, expected 1"
 grep -q "no display" "$work/nodisplay.err" || fail "no display: message missing: $(cat "$work/nodisplay.err")"
 
-if [ "$failures" -ne 0 ]; then
-  echo "$failures check(s) failed"
-  exit 1
-fi
-echo "all checks passed"
+finish_checks

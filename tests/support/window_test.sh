@@ -1,4 +1,5 @@
-# Sourced by the window tests: a virtual X display of their own.
+# Sourced by the window tests: a virtual X display of their own and the
+# counting of failed checks.
 #
 # start_xvfb WORK starts Xvfb on a free display (it writes the number itself
 # once it is ready), sets xvfb_pid and display (":N"); on failure it prints
@@ -25,4 +26,20 @@ stop_xvfb() {
     kill "$xvfb_pid" 2>/dev/null
     wait "$xvfb_pid" 2>/dev/null
   fi
+}
+
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+# Ends the test: status 1 when a check failed.
+finish_checks() {
+  if [ "$failures" -ne 0 ]; then
+    echo "$failures check(s) failed"
+    exit 1
+  fi
+  echo "all checks passed"
+  exit 0
 }
