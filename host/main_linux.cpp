@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "config/settings_dialog.h"
 #include "host/engine_proc.h"
 #include "host/player_options.h"
 #include "host/sdl_platform.h"
@@ -180,6 +181,7 @@ int main(int argc, char** argv) {
     std::fputs(kelvo::player_usage("kelvo").c_str(), stdout);
     return 0;
   }
+  if (options.config) return kelvo::run_settings_dialog({});
 
   // Offscreen frames are drawn by a program of its own, which links OSMesa
   // instead of libGL; it takes the same arguments.

@@ -160,6 +160,9 @@ bool parse_player_options(const std::vector<std::string_view>& args, const std::
     } else if (name == "data") {
       if (!value(v)) return false;
       options.data_dir = make_absolute(std::string(v), cwd);
+    } else if (name == "config") {
+      if (!takes_no_value()) return false;
+      options.config = true;
     } else if (name == "window") {
       if (!takes_no_value()) return false;
       options.window = true;
@@ -269,6 +272,7 @@ std::string player_usage(std::string_view program) {
          "  --render N        draw N frames offscreen (at --size, or the stored size)\n"
          "                    and save them as PNG files; no display is needed\n"
          "  --out DIR         where --render writes frame0001.png, frame0002.png, ...\n"
+         "  --config          open the settings dialog (package, resolution, options)\n"
          "  -h, --help        show this help and exit\n"
          "\n"
          "Environment: KELVO_LOG=1 writes the debug log file, KELVO_LOG=- writes it to standard error.\n";

@@ -43,6 +43,7 @@ struct PlayerOptions {
   std::optional<std::uint64_t> window_id;   // -window-id (kept, unused)
   int render_frames = 0;     // --render N; 0 when not given
   std::string out_dir;       // --out, absolute; empty when not given
+  bool config = false;       // --config: the settings dialog instead of a scene
 };
 
 inline constexpr int kMaxRenderFrames = 1000000;

@@ -39,4 +39,24 @@ std::int32_t text_to_int(std::string_view s) {
   return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, INT32_MIN, INT32_MAX));
 }
 
+static char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+int compare_ignoring_case(std::string_view a, std::string_view b) {
+  const std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto x = static_cast<unsigned char>(ascii_lower(a[i]));
+    const auto y = static_cast<unsigned char>(ascii_lower(b[i]));
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+bool equal_ignoring_case(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && compare_ignoring_case(a, b) == 0;
+}
+
+bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && equal_ignoring_case(text.substr(0, prefix.size()), prefix);
+}
+
 }  // namespace kelvo

@@ -23,4 +23,11 @@ bool is_number(std::string_view s);
 // beyond 32 bits are clamped instead of overflowing.
 std::int32_t text_to_int(std::string_view s);
 
+// Comparisons of ASCII letters without regard to case (names of files,
+// packages and members).
+bool equal_ignoring_case(std::string_view a, std::string_view b);
+bool starts_with_ignoring_case(std::string_view text, std::string_view prefix);
+// Negative, 0 or positive as `a` sorts before, with or after `b`.
+int compare_ignoring_case(std::string_view a, std::string_view b);
+
 }  // namespace kelvo

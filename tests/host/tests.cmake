@@ -9,5 +9,6 @@ target_sources(kelvo_tests PRIVATE
 if(KELVO_PLAYER)
   add_test(NAME player_smoke
     COMMAND ${CMAKE_CURRENT_LIST_DIR}/player_smoke_test.sh $<TARGET_FILE:kelvo>)
-  set_tests_properties(player_smoke PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120)
+  # One window test at a time: both draw with llvmpipe and time their checks.
+  set_tests_properties(player_smoke PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120 RESOURCE_LOCK x_window_tests)
 endif()

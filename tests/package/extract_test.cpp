@@ -17,6 +17,7 @@
 #include "package/extract.h"
 #include "package/member_stream.h"
 #include "package/pak_coder.h"
+#include "support/package_bytes.h"
 #include "support/recording_platform.h"
 
 #ifndef KELVO_PAK_TOOL
@@ -30,17 +31,9 @@ namespace fs = std::filesystem;
 using test::TempDir;
 using Names = std::vector<std::string>;
 
-std::string u32(std::uint32_t v) { return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; }
-
-std::string member(const std::string& name, const std::string& data) {
-  std::string s;
-  return append_member(s, name, data), s;
-}
-
-std::string pak(const std::string& members) {
-  const auto coded = pak_encode(std::vector<std::uint8_t>(members.begin(), members.end()));
-  return std::string(coded.begin(), coded.end());
-}
+using test::member;
+using test::pak;
+using test::u32;
 
 std::string random_string(std::size_t n, std::uint32_t seed) {
   std::mt19937 rng(seed);
