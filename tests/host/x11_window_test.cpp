@@ -70,7 +70,13 @@ struct Picture {
       }
     return static_cast<double>(count) / ((x1 - x0) * static_cast<double>(y1 - y0));
   }
-  std::size_t colours() const { return std::set<std::uint32_t>(pixels.begin(), pixels.end()).size(); }
+  std::size_t colours() const { return colours(0, 0, width, height); }
+  std::size_t colours(int x0, int y0, int x1, int y1) const {
+    std::set<std::uint32_t> seen;
+    for (int y = std::max(y0, 0); y < std::min(y1, height); ++y)
+      for (int x = std::max(x0, 0); x < std::min(x1, width); ++x) seen.insert(pixels[static_cast<std::size_t>(y) * width + x]);
+    return seen.size();
+  }
   // A scene, not black and not the loading screen's line of text: every
   // quarter mostly lit, with many colours.
   bool scene() const {
@@ -203,14 +209,15 @@ int preview(Display* display, const std::string& kelvo, const std::string& work)
   std::optional<double> shown = wait_for_scene(display, window, 30.0);
   check(shown.has_value(), "the scene fills the 320x240 window");
 
-  // Grow it: the new area must be drawn too (a picture that kept its size
-  // would leave the top and the right black).
+  // Grow it: the new area must show the scene too (a picture that kept its
+  // size would leave the top and the right in the plain clear colour).
   XResizeWindow(display, window, 480, 360);
   XSync(display, False);
   bool followed = false;
   for (int i = 0; i < 100 && !followed; ++i, sleep_ms(50)) {
     const Picture p = grab(display, window);
-    followed = p.width == 480 && p.scene() && p.lit(320, 0, 480, 360) > 0.5 && p.lit(0, 0, 480, 120) > 0.5;
+    followed = p.width == 480 && p.scene() && p.lit(320, 0, 480, 360) > 0.5 && p.colours(320, 0, 480, 360) > 32 &&
+               p.lit(0, 0, 480, 120) > 0.5 && p.colours(0, 0, 480, 120) > 32;
   }
   check(followed, "after a resize to 480x360 the whole window is drawn");
 
