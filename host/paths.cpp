@@ -1,5 +1,7 @@
 #include "host/paths.h"
 
+#include <algorithm>
+
 #include "host/base/text_helpers.h"
 #include "package/extract.h"
 #include "package/package_search.h"
@@ -35,7 +37,12 @@ int path_setup(Engine& e, Platform& platform, const std::string& app_dir) {
   Paths& p = e.paths;
   p.path_app = with_separator(app_dir);
   p.path_debug = platform.debug_log_path();
-  p.package_dirs = platform.package_directories();
+  p.package_dirs = {p.path_app};
+  for (std::string& dir : platform.package_directories()) {
+    dir = with_separator(std::move(dir));
+    if (std::find(p.package_dirs.begin(), p.package_dirs.end(), dir) == p.package_dirs.end())
+      p.package_dirs.push_back(std::move(dir));
+  }
 
   // The module is looked up by name in every package directory and opened by
   // the name its file has. A name that is not found keeps the program's

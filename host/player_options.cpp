@@ -114,10 +114,6 @@ bool is_mode_word(std::string_view arg) {
   return arg.size() == 2 || arg[2] == ':' || (arg[2] >= '0' && arg[2] <= '9');
 }
 
-bool all_digits(std::string_view text) {
-  return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
-}
-
 // The on/off settings with their option names: --NAME sets 1, --no-NAME 0.
 struct SwitchOption {
   std::string_view option;
@@ -151,7 +147,8 @@ bool parse_player_options(const std::vector<std::string_view>& args, const std::
     first = 1;
     const char letter = static_cast<char>(args[0].size() > 1 ? args[0][1] : 0);
     const bool takes_number = std::string_view("pPlLaA").find(letter) != std::string_view::npos && letter != 0;
-    if (takes_number && args[0].size() == 2 && args.size() > 1 && all_digits(args[1])) {
+    if (takes_number && args[0].size() == 2 && args.size() > 1 && !args[1].empty() && args[1][0] >= '0' &&
+        args[1][0] <= '9') {
       text += ' ';
       text += args[1];
       first = 2;

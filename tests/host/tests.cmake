@@ -3,6 +3,7 @@ target_sources(kelvo_tests PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/mode_dispatch_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/work_dir_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/player_options_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/full_screen_lock_test.cpp
 )
 
 # The real player in a real (virtual) X display.
