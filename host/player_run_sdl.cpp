@@ -77,17 +77,10 @@ long send(Engine& e, SdlPlatform& platform, MessageType type, int key = 0, int x
 }
 
 // Hands one SDL event to the engine. False when the run must end.
-bool dispatch(const SDL_Event& event, Engine& e, SdlPlatform& platform, std::optional<std::uint64_t> foreign) {
+bool dispatch(const SDL_Event& event, Engine& e, SdlPlatform& platform) {
   switch (event.type) {
     case SDL_QUIT:
       return false;
-    case SDL_SYSWMEVENT:
-      // Someone else's window went away: the run ends with it, cleanly.
-      if (foreign && x11::window_destroyed(event, *foreign)) {
-        debug_log(e.log, "the window was destroyed");
-        return false;
-      }
-      break;
     case SDL_WINDOWEVENT:
       if (event.window.event == SDL_WINDOWEVENT_CLOSE) return false;
       if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
@@ -116,7 +109,7 @@ bool dispatch(const SDL_Event& event, Engine& e, SdlPlatform& platform, std::opt
   return !platform.close_requested();
 }
 
-void run_loop(Engine& e, SdlPlatform& platform, const FramePacing& pacing, std::optional<std::uint64_t> foreign) {
+void run_loop(Engine& e, SdlPlatform& platform, const FramePacing& pacing, x11::ForeignWindow* foreign) {
   // Paced by a timer (one frame per display refresh unless --fps says
   // otherwise): no headless display honours the swap interval, and a frame
   // that draws nothing must not spin a core. --fps 0 has no timer: frames
@@ -132,8 +125,13 @@ void run_loop(Engine& e, SdlPlatform& platform, const FramePacing& pacing, std::
   while (!g_stop_signal && !platform.close_requested()) {
     SDL_Event event;
     bool running = true;
-    while (running && SDL_PollEvent(&event)) running = dispatch(event, e, platform, foreign);
+    while (running && SDL_PollEvent(&event)) running = dispatch(event, e, platform);
     if (!running || g_stop_signal || platform.close_requested()) break;
+    // Someone else's window went away: the run ends with it, cleanly.
+    if (foreign && foreign->destroyed()) {
+      debug_log(e.log, "the window was destroyed");
+      break;
+    }
     if (g_front_requested) {
       g_front_requested = 0;
       platform.bring_to_front();
@@ -153,21 +151,20 @@ void run_loop(Engine& e, SdlPlatform& platform, const FramePacing& pacing, std::
 
 // The window someone else made that this run draws into, if any; false with
 // the exit status in `status` when it cannot be used.
-bool foreign_target(const PlayerOptions& options, std::optional<std::uint64_t>& target, int& status) {
+bool open_foreign(const PlayerOptions& options, std::unique_ptr<x11::ForeignWindow>& foreign, int& status) {
   std::string error;
-  if (options.window_id) {
-    target = *options.window_id;
-  } else if (options.root) {
+  std::optional<std::uint64_t> target = options.window_id;
+  if (!target && options.root) {
     target = x11::root_target_window(error);
     if (!target) {
       std::fprintf(stderr, "kelvo: --root: %s\n", error.c_str());
       status = 1;
       return false;
     }
-  } else {
-    return true;
   }
-  if (!x11::window_exists(*target, error)) {
+  if (!target) return true;
+  foreign = x11::ForeignWindow::open(*target, error);
+  if (!foreign) {
     // The dispatch's answer to a preview window that is not a window.
     std::fprintf(stderr, "kelvo: %s to draw into\n", error.c_str());
     status = kModeRefusedExit;
@@ -190,9 +187,9 @@ void install_player_signal_handlers() {
 }
 
 int run_player(const PlayerOptions& options) {
-  std::optional<std::uint64_t> foreign;
+  std::unique_ptr<x11::ForeignWindow> foreign;
   int status = 0;
-  if (!foreign_target(options, foreign, status)) return status;
+  if (!open_foreign(options, foreign, status)) return status;
 
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   // A screen saver must let the display sleep.
@@ -226,10 +223,11 @@ int run_player(const PlayerOptions& options) {
     bool opened;
     if (foreign) {
       const bool preview = options.mode == SaverMode::preview;
-      opened = platform.open_foreign_window(*foreign, preview, error);
-      if (opened && !x11::watch_window(platform.window(), preview))
-        std::fprintf(stderr, "kelvo: cannot watch window %llu; its end will not be noticed\n",
-                     static_cast<unsigned long long>(*foreign));
+      opened = platform.open_foreign_window(foreign->drawable(), preview, error);
+      // Key presses reach a preview only when it draws into the window itself.
+      if (opened && !x11::watch_window(platform.window(), preview && !foreign->has_child()))
+        std::fprintf(stderr, "kelvo: cannot follow the size of window %llu\n",
+                     static_cast<unsigned long long>(foreign->drawable()));
     } else {
       int width = e.ResX, height = e.ResY;
       if (options.width > 0) {
@@ -258,14 +256,15 @@ int run_player(const PlayerOptions& options) {
       const FramePacing pacing = frame_pacing(options, platform.refresh_rate());
       // The GL context is current here; the platform asked for vsync.
       if (!pacing.vsync) SDL_GL_SetSwapInterval(0);
-      run_loop(e, platform, pacing, foreign);
+      run_loop(e, platform, pacing, foreign.get());
     }
     send(e, platform, MessageType::destroy);
     // The teardown stopped the song; a sound may still play. The output goes
     // before SDL shuts down.
     close_audio(e);
     if (g_stop_signal) debug_log(e.log, "ended by signal %d", static_cast<int>(g_stop_signal));
-    if (foreign && x11::errors_seen() > 0) debug_log(e.log, "X errors passed over: %d", x11::errors_seen());
+    if (foreign && x11::errors_seen() > 0)
+      debug_log(e.log, "X errors passed over: %d, the first: %s", x11::errors_seen(), x11::first_error().c_str());
     e.log.close();
   }  // the platform goes: the GL context, the window, the work directory
   SDL_Quit();

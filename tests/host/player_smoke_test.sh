@@ -3,69 +3,13 @@
 # running, end cleanly on SIGTERM and leave no instance directory behind; and
 # without any display it must say so and fail.
 #
-# Usage: player_smoke_test.sh PATH/TO/kelvo
+# Usage: with_xvfb.sh player_smoke_test.sh PATH/TO/kelvo
 set -u
 
 player=${1:?usage: $0 PATH/TO/kelvo}
-if ! command -v Xvfb >/dev/null 2>&1; then
-  echo "SKIP: Xvfb is not installed"
-  exit 77
-fi
+display=${DISPLAY:?run it through with_xvfb.sh}
 
-work=$(mktemp -d /tmp/kelvo-smoke-XXXXXX)
-xvfb_pid=
-cleanup() {
-  if [ -n "$xvfb_pid" ]; then
-    kill "$xvfb_pid" 2>/dev/null
-    wait "$xvfb_pid" 2>/dev/null
-  fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
-
-mkdir -p "$work/run" "$work/config" "$work/state" "$work/data"
-chmod 700 "$work/run"
-base="$work/run/kelvo"
-
-# Xvfb picks a free display itself and writes its number once it is ready.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 1 100); do
-  [ -s "$work/display" ] && break
-  kill -0 "$xvfb_pid" 2>/dev/null || break
-  sleep 0.1
-done
-if [ ! -s "$work/display" ]; then
-  echo "Xvfb did not start:"
-  cat "$work/xvfb.log"
-  exit 1
-fi
-display=":$(head -n1 "$work/display")"
-echo "using display $display"
-
-# The waiting here is for the process, not a measurement: generous limits.
-wait_for_exit() {  # pid seconds -> sets exit_status, or empty when still running
-  local pid=$1 tenths=$(($2 * 10))
-  exit_status=
-  for _ in $(seq 1 "$tenths"); do
-    if ! kill -0 "$pid" 2>/dev/null; then
-      wait "$pid"
-      exit_status=$?
-      return
-    fi
-    sleep 0.1
-  done
-}
-
-instance_dirs() {
-  find "$base" -mindepth 1 -maxdepth 1 -name 'inst-*' 2>/dev/null | wc -l
-}
+. "$(dirname "$0")/player_test_lib.sh"
 
 # Starts the player with the given options, checks it runs and has its work
 # directory, ends it with SIGTERM and checks the clean exit.
@@ -175,8 +119,4 @@ status=$?
 [ "$status" -eq 0 ] || fail "--help: exit status $status"
 grep -q -- "--package" "$work/help.out" || fail "--help: no option list"
 
-if [ "$failures" -ne 0 ]; then
-  echo "$failures check(s) failed"
-  exit 1
-fi
-echo "all checks passed"
+finish
