@@ -73,8 +73,11 @@ int main(int argc, char** argv) {
 
   switch (options.mode) {
     case kelvo::SaverMode::invalid:
-      std::fprintf(stderr, "kelvo: '%s' is no screen-saver mode (/s, /p ID, /c, /c:ID); see 'kelvo --help'\n",
-                   argc > 1 ? argv[1] : "");
+      if (options.window_id)
+        std::fprintf(stderr, "kelvo: a preview needs the number of a window: /p ID\n");
+      else
+        std::fprintf(stderr, "kelvo: '%s' is no screen-saver mode (/s, /p ID, /c, /c:ID); see 'kelvo --help'\n",
+                     argc > 1 ? argv[1] : "");
       return kelvo::kModeRefusedExit;
     case kelvo::SaverMode::change_password:
       std::fprintf(stderr,

@@ -155,7 +155,9 @@ bool parse_player_options(const std::vector<std::string_view>& args, const std::
     }
     const ModeRequest request = dispatch_mode(text);
     options.mode = request.mode;
-    if (request.mode == SaverMode::preview) options.window_id = request.window;
+    // A refused preview keeps its number (0 or none), for the message.
+    if (request.mode == SaverMode::preview || std::string_view("pPlL").find(letter) != std::string_view::npos)
+      options.window_id = request.window.value_or(0);
     if (request.mode == SaverMode::config) options.config_parent = request.window;
     if (request.mode == SaverMode::invalid || request.mode == SaverMode::change_password) return true;
   }

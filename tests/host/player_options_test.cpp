@@ -63,7 +63,7 @@ TEST(PlayerOptions, CommandLinesAreParsedOrRefusedNamingTheProblem) {
       {{"-p1234", "-fps"}, " preview fps id=1234"}, {{"/l", "77x"}, " preview id=77"},
       {{"/c"}, " config"}, {{"-c:3000"}, " config parent=3000"}, {{"/c", "--fps"}, "!no other options"},
       {{"--config"}, " config"}, {{"--fps", "--config"}, "!no other options"},
-      {{"/a", "55"}, " password"}, {{"/p"}, " refused"}, {{"/p", "0"}, " refused"}, {{"/x"}, " refused"},
+      {{"/a", "55"}, " password"}, {{"/p"}, " refused id=0"}, {{"/p", "0"}, " refused id=0"}, {{"/x"}, " refused"},
       {{"-sounds"}, " Sounds=1"},  // an option, not the mode S
       // Settings for this run.
       {{"--no-sounds", "--fog", "--speed", "HALF", "--colors", "--no-random", "--size", "640x480"},

@@ -37,14 +37,7 @@ run_until_sigterm() {
     fail "$name: expected one instance directory in $base while running, found $(instance_dirs)"
   fi
   kill -TERM "$pid"
-  wait_for_exit "$pid" 10
-  if [ -z "$exit_status" ]; then
-    fail "$name: still running 10 s after SIGTERM"
-    kill -KILL "$pid"
-    wait "$pid" 2>/dev/null
-    return
-  fi
-  [ "$exit_status" -eq 0 ] || fail "$name: exit status $exit_status after SIGTERM"
+  expect_exit "$pid" 10 0 "$name: SIGTERM" || return
   [ "$(instance_dirs)" -eq 0 ] || fail "$name: instance directory left behind: $(ls -A "$base")"
   grep -q "ended by signal 15" "$work/state/kelvo/debug.txt" 2>/dev/null ||
     fail "$name: the debug log does not show the teardown after SIGTERM"

@@ -3,7 +3,7 @@
 #
 # After sourcing: $work (removed on exit), $base (the player's runtime
 # folder), player_env (a command prefix giving the player its folders), fail,
-# wait_for_exit, instance_dirs, finish.
+# wait_for_exit, expect_exit, instance_dirs, finish.
 
 work=$(mktemp -d /tmp/kelvo-test-XXXXXX)
 trap 'rm -rf "$work"' EXIT
@@ -34,6 +34,19 @@ wait_for_exit() {  # pid seconds -> sets exit_status, or empty when still runnin
     fi
     sleep 0.1
   done
+}
+
+# Waits up to SECONDS for PID and checks its exit status; a process still
+# running then is killed, and the call returns 1.
+expect_exit() {  # pid seconds status what
+  wait_for_exit "$1" "$2"
+  if [ -z "$exit_status" ]; then
+    fail "$4: still running after $2 s"
+    kill -KILL "$1"
+    wait "$1" 2>/dev/null
+    return 1
+  fi
+  [ "$exit_status" -eq "$3" ] || fail "$4: exit status $exit_status, expected $3"
 }
 
 instance_dirs() {

@@ -25,14 +25,7 @@ first=$pid
 
 "${player_env[@]}" "$player" >>"$work/out" 2>>"$work/err" &
 second=$!
-wait_for_exit "$second" 3
-if [ -z "$exit_status" ]; then
-  fail "the second full-screen start is still running after 3 s"
-  kill -KILL "$second"
-  wait "$second" 2>/dev/null
-else
-  [ "$exit_status" -eq 0 ] || fail "the second start exited with $exit_status, expected 0"
-fi
+expect_exit "$second" 3 0 "the second full-screen start"
 kill -0 "$first" 2>/dev/null || fail "the first player ended"
 [ "$(kelvo_windows)" -eq 1 ] || fail "expected one Kelvo window, found $(kelvo_windows)"
 "$probe" changing root || fail "the first player stopped drawing"
@@ -45,8 +38,7 @@ third=$pid
 "$probe" wait-scene root 30 >/dev/null || fail "after a killed player the next start shows no scene"
 kill -0 "$third" 2>/dev/null || fail "after a killed player the next start ended"
 kill -TERM "$third"
-wait_for_exit "$third" 10
-[ "${exit_status:-x}" = 0 ] || fail "SIGTERM: exit status ${exit_status:-none}, expected 0"
+expect_exit "$third" 10 0 "SIGTERM"
 [ "$(instance_dirs)" -eq 0 ] || fail "instance directories left behind: $(ls -A "$base")"
 [ ! -e "$base/fullscreen.lock" ] || fail "the lock file was left behind"
 [ "$failures" -eq 0 ] || cat "$work/err"

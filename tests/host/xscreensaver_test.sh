@@ -4,10 +4,14 @@
 # SIGTERM teardown with nothing left behind. The daemon refuses to start its
 # programs as root, so under root it runs as the unprivileged user nobody.
 #
-# Usage: with_xvfb.sh 640x480x24 xscreensaver_test.sh BUILD_DIR PATH/TO/x11_window_test
+# Usage: with_xvfb.sh 640x480x24 xscreensaver_test.sh BUILD_DIR PATH/TO/x11_window_test [TIMES]
+#
+# With TIMES, activates and deactivates that many times and prints the median
+# time from -activate to the scene in the saver window (bench/saver_figures.sh).
 set -u
-build=${1:?usage: $0 BUILD_DIR PATH/TO/x11_window_test}
-probe=${2:?usage: $0 BUILD_DIR PATH/TO/x11_window_test}
+build=${1:?usage: $0 BUILD_DIR PATH/TO/x11_window_test [TIMES]}
+probe=${2:?usage: $0 BUILD_DIR PATH/TO/x11_window_test [TIMES]}
+times=${3:-1}
 : "${DISPLAY:?run it through with_xvfb.sh}"
 for tool in xscreensaver xscreensaver-command; do
   if ! command -v "$tool" >/dev/null 2>&1; then
@@ -64,25 +68,34 @@ kelvo_pids() {
 if [ -z "$ready" ]; then
   fail "the daemon did not start: $(cat "$work/daemon.log")"
 else
-  command_ -activate >/dev/null || fail "xscreensaver-command -activate failed"
-  if seconds=$("$probe" wait-scene root 30); then
-    echo "the scene showed $seconds s after -activate"
-  else
-    fail "the saver window shows no scene"
-  fi
-  pids=$(kelvo_pids)
-  [ -n "$pids" ] || fail "no Kelvo process runs"
-  command_ -deactivate >/dev/null || fail "xscreensaver-command -deactivate failed"
-  ended=
-  for _ in $(seq 1 20); do
-    [ -z "$(kelvo_pids)" ] && { ended=1; break; }
-    sleep 0.1
+  shown=()
+  for round in $(seq 1 "$times"); do
+    start=$(date +%s.%N)
+    command_ -activate >/dev/null || fail "xscreensaver-command -activate failed"
+    if "$probe" wait-scene root 60 >/dev/null; then
+      shown+=("$(awk -v now="$(date +%s.%N)" -v start="$start" 'BEGIN { printf "%.3f", now - start }')")
+      echo "round $round: the scene showed ${shown[-1]} s after -activate"
+    else
+      fail "the saver window shows no scene"
+    fi
+    pids=$(kelvo_pids)
+    [ -n "$pids" ] || fail "no Kelvo process runs"
+    command_ -deactivate >/dev/null || fail "xscreensaver-command -deactivate failed"
+    ended=
+    for _ in $(seq 1 20); do
+      [ -z "$(kelvo_pids)" ] && { ended=1; break; }
+      sleep 0.1
+    done
+    [ -n "$ended" ] || fail "Kelvo still runs 2 s after -deactivate"
+    [ "$(grep -c "ended by signal 15" "$home/.local/state/kelvo/debug.txt" 2>/dev/null)" = "$round" ] ||
+      fail "the debug log does not show the teardown after SIGTERM"
+    left=$(find "$runtime/kelvo" -mindepth 1 2>/dev/null)
+    [ -z "$left" ] || fail "left behind: $left"
+    sleep 0.5
   done
-  [ -n "$ended" ] || fail "Kelvo still runs 2 s after -deactivate"
-  grep -q "ended by signal 15" "$home/.local/state/kelvo/debug.txt" 2>/dev/null ||
-    fail "the debug log does not show the teardown after SIGTERM"
-  left=$(find "$runtime/kelvo" -mindepth 1 2>/dev/null)
-  [ -z "$left" ] || fail "left behind: $left"
+  if [ "$times" -gt 1 ] && [ "${#shown[@]}" -gt 0 ]; then
+    echo "median of ${#shown[@]}: $(printf '%s\n' "${shown[@]}" | sort -n | sed -n "$(((${#shown[@]} + 1) / 2))p") s"
+  fi
   command_ -exit >/dev/null 2>&1
 fi
 for _ in $(seq 1 50); do kill -0 "$daemon" 2>/dev/null || break; sleep 0.1; done
