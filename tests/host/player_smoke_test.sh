@@ -21,17 +21,17 @@ run_until_sigterm() {
     XDG_STATE_HOME="$work/state" KELVO_LOG=1 \
     "$player" "$@" >"$work/$name.out" 2>"$work/$name.err" &
   local pid=$!
-  sleep 1.5
+  # Up (a window, a work directory), or ended: generous under a loaded machine.
+  ready() { ! kill -0 "$pid" 2>/dev/null || { xwininfo -root -tree | grep -q '"Kelvo"' && [ "$(instance_dirs)" -eq 1 ]; }; }
+  wait_until 30 ready
   if ! kill -0 "$pid" 2>/dev/null; then
     wait "$pid"
     fail "$name: the player ended by itself (status $?)"
     cat "$work/$name.err"
     return
   fi
-  if command -v xwininfo >/dev/null 2>&1; then
-    if ! DISPLAY="$display" xwininfo -root -tree | grep -q '"Kelvo"'; then
-      fail "$name: no window titled Kelvo"
-    fi
+  if ! xwininfo -root -tree | grep -q '"Kelvo"'; then
+    fail "$name: no window titled Kelvo"
   fi
   if [ "$(instance_dirs)" -ne 1 ]; then
     fail "$name: expected one instance directory in $base while running, found $(instance_dirs)"
@@ -68,17 +68,16 @@ if command -v xdotool >/dev/null 2>&1 && [ -f "$(dirname "$player")/kelvo.pak" ]
   if [ -z "$window" ]; then
     fail "demo: no window"
   else
-    sleep 1
-    [ "$(find "$base" -mindepth 2 -maxdepth 2 -name SCENE1.TXT | wc -l)" -eq 1 ] ||
-      fail "demo: the package was not unpacked into the instance directory"
+    unpacked() { [ "$(find "$base" -mindepth 2 -maxdepth 2 -name SCENE1.TXT | wc -l)" -eq 1 ]; }
+    wait_until 30 unpacked || fail "demo: the package was not unpacked into the instance directory"
     DISPLAY="$display" xdotool key --window "$window" 0
     sleep 0.5
     kill -0 "$pid" 2>/dev/null || fail "demo: the '0' key ended the player"
     DISPLAY="$display" xdotool key --window "$window" x
-    wait_for_exit "$pid" 5
+    wait_for_exit "$pid" 15
   fi
   if [ -z "${exit_status:-}" ] || [ -z "$window" ]; then
-    fail "demo: still running 5 s after a key"
+    fail "demo: still running 15 s after a key"
     kill -KILL "$pid" 2>/dev/null
     wait "$pid" 2>/dev/null
   else

@@ -3,7 +3,7 @@
 #
 # After sourcing: $work (removed on exit), $base (the player's runtime
 # folder), player_env (a command prefix giving the player its folders), fail,
-# wait_for_exit, expect_exit, instance_dirs, finish.
+# wait_for_exit, expect_exit, wait_until, instance_dirs, finish.
 
 work=$(mktemp -d /tmp/kelvo-test-XXXXXX)
 trap 'rm -rf "$work"' EXIT
@@ -47,6 +47,17 @@ expect_exit() {  # pid seconds status what
     return 1
   fi
   [ "$exit_status" -eq "$3" ] || fail "$4: exit status $exit_status, expected $3"
+}
+
+# Polls the command every 0.1 s until it succeeds or SECONDS have passed.
+wait_until() {  # seconds command...
+  local tenths=$(($1 * 10))
+  shift
+  for _ in $(seq 1 "$tenths"); do
+    "$@" && return 0
+    sleep 0.1
+  done
+  return 1
 }
 
 instance_dirs() {
