@@ -6,11 +6,11 @@
 # Usage: bench/settings_dialog_start.sh PATH/TO/kelvo
 set -u
 kelvo=${1:?usage: $0 PATH/TO/kelvo}
-. "$(dirname "$0")/../tests/support/window_test.sh"
+# A virtual display of its own.
+[ -n "${KELVO_IN_XVFB:-}" ] || KELVO_IN_XVFB=1 exec "$(dirname "$0")/../tests/support/with_xvfb.sh" "$0" "$@"
 work=$(mktemp -d /tmp/kelvo-dialog-time-XXXXXX)
-trap 'stop_xvfb; rm -rf "$work"' EXIT
-start_xvfb "$work" || exit 1
-export DISPLAY=$display XDG_CONFIG_HOME="$work/config" KELVO_LOG=-
+trap 'rm -rf "$work"' EXIT
+export XDG_CONFIG_HOME="$work/config" KELVO_LOG=-
 
 times=()
 for run in 1 2 3 4 5; do

@@ -15,6 +15,7 @@
 
 #include "config/thumbnail_bitmap.h"
 #include "host/base/platform.h"
+#include "package/package_search.h"
 #include "scene/engine_state.h"
 
 namespace kelvo {
@@ -82,13 +83,6 @@ inline constexpr std::array<std::array<int, 2>, 5> kResolutions = {
 // The check boxes, in template order.
 inline constexpr std::array<int, 6> kCheckBoxIds = {kIdSounds, kIdFog, kIdRandom, kIdColors, kIdDoubleSpeed,
                                                     kIdHalfSpeed};
-
-// A package the list offers: the name shown (and stored as "Module") and its
-// file.
-struct PackageEntry {
-  std::string name;
-  std::string path;
-};
 
 enum class DialogEnd { open, ok, cancel };
 

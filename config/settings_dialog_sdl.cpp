@@ -1,7 +1,7 @@
 // The configuration dialog on Linux: a fixed-size SDL2 window with an OpenGL
 // context, drawn with Dear ImGui (its SDL2 and OpenGL2 backends) over the
 // platform-free dialog. Reads and writes the player's settings file; lists
-// the packages beside the program.
+// the packages of the player's package folders.
 #include "config/settings_dialog.h"
 
 #include <SDL2/SDL.h>
@@ -22,7 +22,7 @@
 #include "host/base/files.h"
 #include "host/settings_file.h"
 #include "host/user_dirs_posix.h"
-#include "package/extract.h"
+#include "package/package_search.h"
 #include "scene/engine_state.h"
 
 #ifndef KELVO_SHARE_DIR
@@ -36,18 +36,6 @@ namespace {
 constexpr const char* kFontFile = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 constexpr float kFontPixels = 15.0f;
 constexpr float kSmallFontPixels = 12.0f;
-
-// The packages beside the program, with their files.
-std::vector<PackageEntry> packages_beside_program() {
-  const std::string dir = executable_directory();
-  std::vector<PackageEntry> packages;
-  for (const std::string& name : find_packages(dir)) {
-    std::string path = dir + name + ".pak";
-    if (!file_exists(path)) path = dir + name + ".PAK";
-    packages.push_back({name, path});
-  }
-  return packages;
-}
 
 std::string package_places() {
   return "Packages are found beside the program, in ~/.local/share/kelvo and in " KELVO_SHARE_DIR ".";
@@ -237,7 +225,7 @@ int run_settings_dialog(const SettingsDialogRequest&) {
 
   SettingsFile store(SettingsFile::default_path());
   SettingsDialog d;
-  open_settings_dialog(d, e, store, packages_beside_program(), package_places());
+  open_settings_dialog(d, e, store, search_packages(package_directories()), package_places());
   const int status = show_dialog(e, d);
   SDL_Quit();
   e.log.close();

@@ -1,5 +1,6 @@
 #include "host/engine_proc.h"
 
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 
@@ -12,6 +13,7 @@
 #include "package/extract.h"
 #include "package/logo.h"
 #include "render/frame_renderer.h"
+#include "render/text_overlay.h"
 #include "scene/scene_file.h"
 #include "script/script_thread.h"
 
@@ -45,8 +47,9 @@ int start_up(Engine& e, Platform& platform) {
   platform.show_cursor(false);
   platform.set_thread_priority(ThreadPriority::highest);
   platform.show_window();
-  // 9
-  if (rect.right - rect.left < kPreviewWidth) {
+  // 9: a narrow window, or one inside someone else's window whatever its
+  // size, is a preview drawn at the window's size.
+  if (rect.right - rect.left < kPreviewWidth || platform.child_preview()) {
     platform.set_thread_priority(ThreadPriority::normal);
     platform.show_cursor(true);
     e.preview = 1;
@@ -112,6 +115,7 @@ long engine_window_proc(Engine& e, Platform& platform, const WindowMessage& mess
       if (!start_up(e, platform)) return 0;
       return platform.default_proc(message);
     case MessageType::paint:
+      count_frame_rate(e, std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count());
       motion_step(e, platform);
       render_frame(e, platform);
       return 0;
@@ -130,6 +134,9 @@ long engine_window_proc(Engine& e, Platform& platform, const WindowMessage& mess
     case MessageType::destroy:
       tear_down(e, platform);
       return platform.default_proc(message);
+    case MessageType::resize:
+      resize_view(e, message.x, message.y);
+      return 0;
     case MessageType::mouse_button:
     case MessageType::other:
       break;

@@ -55,8 +55,8 @@ static void set_fog_enabled(const Engine& e) {
     glDisable(GL_FOG);
 }
 
-int view_setup(Engine& e, Platform& platform) {
-  set_normal_state(e);
+// The viewport and the frustum of the viewport box.
+static void set_viewport_and_frustum(const Engine& e) {
   const ViewportBox& v = e.viewport_box;
   glViewport(v.x0, v.y0, v.x1 - v.x0, v.y1 - v.y0);
 
@@ -69,6 +69,11 @@ int view_setup(Engine& e, Platform& platform) {
   glLoadIdentity();
   glFrustum(w, -w, -h, h, 1.0, e.far_clip);
   glMatrixMode(GL_MODELVIEW);
+}
+
+int view_setup(Engine& e, Platform& platform) {
+  set_normal_state(e);
+  set_viewport_and_frustum(e);
 
   glFogi(GL_FOG_MODE, GL_LINEAR);
   glFogf(GL_FOG_START, e.fog_near);
@@ -84,6 +89,20 @@ int view_setup(Engine& e, Platform& platform) {
   draw_loading_screen(e, platform, "LOADING");
   set_fog_enabled(e);
   return 1;
+}
+
+void resize_view(Engine& e, int width, int height) {
+  if (!e.preview || width <= 0 || height <= 0) return;
+  const ViewportBox old = e.viewport_box;
+  if (old.x0 == 0 && old.y0 == 0 && old.x1 == width && old.y1 == height) return;
+  // The scene scaled the perspective effect to the picture's size.
+  if (old.x1 - old.x0 > 0) e.perspective[0] *= static_cast<float>(width) / static_cast<float>(old.x1 - old.x0);
+  if (old.y1 - old.y0 > 0) e.perspective[1] *= static_cast<float>(height) / static_cast<float>(old.y1 - old.y0);
+  e.ResX = width;
+  e.ResY = height;
+  e.viewport_box = {0, 0, width, height};
+  e.screen_centre = {width / 2, height / 2};
+  if (e.gl_ready) set_viewport_and_frustum(e);
 }
 
 void release_gl_context(Engine& e, Platform& platform) {

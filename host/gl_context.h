@@ -22,6 +22,12 @@ void set_initial_gl_state(const Engine& e);
 // the loading screen. Returns 1.
 int view_setup(Engine& e, Platform& platform);
 
+// A preview follows its window: a new size becomes ResX, ResY and the
+// viewport, with the frustum and the perspective effect scaled to it. A full
+// screen picture keeps its size (the platform scales it). Nothing else of the
+// view changes and nothing is drawn.
+void resize_view(Engine& e, int width, int height);
+
 // Releases the context and restores the display, only when gl_ready is set.
 void release_gl_context(Engine& e, Platform& platform);
 

@@ -17,18 +17,18 @@
 
 namespace kelvo {
 
-std::optional<std::string> SilentStore::read(std::string_view name) {
-  if (name.size() == 6 && strncasecmp(name.data(), "Sounds", 6) == 0) return std::string("0");
-  return inner_.read(name);
-}
-
-HeadlessPlatform::HeadlessPlatform(int width, int height, std::string settings_path)
+HeadlessPlatform::HeadlessPlatform(int width, int height, std::string settings_path,
+                                   const std::vector<SettingOverride>& overrides)
     : width_(width),
       height_(height),
       frame_(static_cast<std::size_t>(width) * height * 3, 0),
       settings_(std::move(settings_path)),
-      sized_(settings_, width, height),
-      silent_(sized_) {}
+      overrides_(settings_) {
+  overrides_.set(overrides);
+  overrides_.set("ResX", std::to_string(width));
+  overrides_.set("ResY", std::to_string(height));
+  overrides_.set("Sounds", "0");
+}
 
 HeadlessPlatform::~HeadlessPlatform() { release_gl_context(); }
 
@@ -86,6 +86,8 @@ void HeadlessPlatform::message_box(const char* text, const char* title) {
 std::string HeadlessPlatform::work_directory() { return work_dir_.path(); }
 
 std::string HeadlessPlatform::program_directory() { return executable_directory(); }
+
+std::vector<std::string> HeadlessPlatform::package_directories() { return kelvo::package_directories(); }
 
 std::string HeadlessPlatform::debug_log_path() {
   const std::string path = debug_log_file();

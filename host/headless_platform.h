@@ -4,9 +4,9 @@
 // The "window" is a rectangle of the requested size at the origin. Each swap
 // copies the finished picture out of the OSMesa buffer (turned top side up,
 // RGB), so the frame stays readable after the engine starts drawing the next
-// one. The settings come from the player's settings file, with ResX and ResY
-// answered by the requested size and Sounds by 0: a render run is silent and
-// never changes the stored size.
+// one. The settings come from the player's settings file with the command
+// line's overrides, ResX and ResY answered by the requested size and Sounds
+// by 0: a render run is silent and never changes the stored settings.
 //
 // This file and its users must not link libGL: OSMesa exports the GL entry
 // points itself, and a binary that links both may draw with the wrong one.
@@ -21,29 +21,17 @@
 #include "host/base/platform.h"
 #include "host/player_options.h"
 #include "host/settings_file.h"
+#include "host/settings_overrides.h"
 #include "host/work_dir_posix.h"
 
 namespace kelvo {
 
-// Answers "Sounds" with 0 and everything else from another store; writes go
-// through unchanged.
-class SilentStore : public SettingsStore {
- public:
-  explicit SilentStore(SettingsStore& inner) : inner_(inner) {}
-  bool open() override { return inner_.open(); }
-  std::optional<std::string> read(std::string_view name) override;
-  bool write(const std::vector<std::pair<std::string, std::string>>& values) override {
-    return inner_.write(values);
-  }
-
- private:
-  SettingsStore& inner_;
-};
-
 class HeadlessPlatform : public Platform {
  public:
-  // A picture of width x height; `settings_path` is the settings file.
-  HeadlessPlatform(int width, int height, std::string settings_path);
+  // A picture of width x height; `settings_path` is the settings file;
+  // `overrides` are the command line's settings for this run.
+  HeadlessPlatform(int width, int height, std::string settings_path,
+                   const std::vector<SettingOverride>& overrides = {});
   ~HeadlessPlatform() override;
   HeadlessPlatform(const HeadlessPlatform&) = delete;
   HeadlessPlatform& operator=(const HeadlessPlatform&) = delete;
@@ -78,7 +66,8 @@ class HeadlessPlatform : public Platform {
   std::string work_directory() override;
   std::string program_directory() override;
   std::string debug_log_path() override;
-  SettingsStore& settings_store() override { return silent_; }
+  SettingsStore& settings_store() override { return overrides_; }
+  std::vector<std::string> package_directories() override;
 
  private:
   int width_, height_;
@@ -91,8 +80,7 @@ class HeadlessPlatform : public Platform {
 
   LazyWorkDir work_dir_{"kelvo-render"};
   SettingsFile settings_;
-  SizeOverrideStore sized_;
-  SilentStore silent_;
+  OverrideStore overrides_;
 };
 
 // Writes an RGB picture (rows from the top) as an 8-bit PNG file. False with

@@ -24,6 +24,7 @@
 #include "host/paths.h"
 #include "host/player_options.h"
 #include "host/settings_file.h"
+#include "host/user_dirs_posix.h"
 #include "scene/engine_state.h"
 
 namespace {
@@ -103,6 +104,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "kelvo-render: %s\n", error.c_str());
     return 1;
   }
+  if (!kelvo::check_module(options, kelvo::package_directories(), error)) {
+    std::fprintf(stderr, "kelvo-render: %s\n", error.c_str());
+    return kelvo::kUsageExitCode;
+  }
   if (!prepare_out_dir(options.out_dir, error)) {
     std::fprintf(stderr, "kelvo-render: cannot write %s: %s\n", options.out_dir.c_str(), error.c_str());
     return 1;
@@ -124,7 +129,7 @@ int main(int argc, char** argv) {
 
   int exit_code = 0;
   {
-    kelvo::HeadlessPlatform platform(width, height, settings_path);
+    kelvo::HeadlessPlatform platform(width, height, settings_path, options.settings);
     kelvo::open_log_from_environment(e.log, [&] { return platform.debug_log_path(); }, "kelvo-render");
 
     if (!kelvo::start_up(e, platform)) {

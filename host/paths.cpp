@@ -1,7 +1,10 @@
 #include "host/paths.h"
 
+#include <algorithm>
+
 #include "host/base/text_helpers.h"
 #include "package/extract.h"
+#include "package/package_search.h"
 
 namespace kelvo {
 
@@ -34,16 +37,30 @@ int path_setup(Engine& e, Platform& platform, const std::string& app_dir) {
   Paths& p = e.paths;
   p.path_app = with_separator(app_dir);
   p.path_debug = platform.debug_log_path();
+  p.package_dirs = {p.path_app};
+  for (std::string& dir : platform.package_directories()) {
+    dir = with_separator(std::move(dir));
+    if (std::find(p.package_dirs.begin(), p.package_dirs.end(), dir) == p.package_dirs.end())
+      p.package_dirs.push_back(std::move(dir));
+  }
 
-  if (!e.overrides.data_dir.empty())
+  // The module is looked up by name in every package directory and opened by
+  // the name its file has. A name that is not found keeps the program's
+  // directory in the path, for the log; one that could leave it names none.
+  bool have_pack = false;
+  if (!e.overrides.data_dir.empty()) {
     p.path_pack.clear();
-  else if (!e.overrides.package_file.empty())
+  } else if (!e.overrides.package_file.empty()) {
     p.path_pack = e.overrides.package_file;
-  else
-    p.path_pack = p.path_app + e.Module + ".pak";
+    have_pack = file_exists(p.path_pack) == 1;
+  } else if (std::optional<PackageEntry> found = find_package(p.package_dirs, e.Module)) {
+    p.path_pack = found->path;
+    have_pack = file_exists(p.path_pack) == 1;
+  } else {
+    p.path_pack = package_name_usable(e.Module) ? p.path_app + e.Module + ".pak" : std::string();
+  }
 
   // Everything the engine writes goes to the private directory.
-  bool have_pack = file_exists(p.path_pack) == 1;
   e.work_dir = platform.work_directory();
   const std::string& work = e.work_dir;
   if (!e.overrides.data_dir.empty())

@@ -4,10 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+
+#include "package/package_search.h"
 
 namespace kelvo {
 
@@ -100,6 +103,28 @@ bool parse_window_id(std::string_view text, std::uint64_t& id) {
   return true;
 }
 
+// A Windows-style mode word: '/' and anything, or one dash and a mode letter
+// alone or followed by its window number ("-s", "-p12", "-c:34"). "-sounds"
+// or "-colors" are options, not modes.
+bool is_mode_word(std::string_view arg) {
+  if (arg.empty()) return false;
+  if (arg[0] == '/') return true;
+  if (arg.size() < 2 || arg[0] != '-' || std::string_view("sSpPlLcCaA").find(arg[1]) == std::string_view::npos)
+    return false;
+  return arg.size() == 2 || arg[2] == ':' || (arg[2] >= '0' && arg[2] <= '9');
+}
+
+// The on/off settings with their option names: --NAME sets 1, --no-NAME 0.
+struct SwitchOption {
+  std::string_view option;
+  const char* setting;
+};
+constexpr SwitchOption kSwitchOptions[] = {
+    {"sounds", "Sounds"}, {"fog", "Fog"}, {"random", "Random"}, {"colors", "Colors"}};
+
+// XScreenSaver's standard options that change nothing here.
+constexpr std::string_view kIgnoredFlags[] = {"install", "mono", "no-fps"};
+
 }  // namespace
 
 bool parse_player_options(const std::vector<std::string_view>& args, const std::string& cwd,
@@ -114,7 +139,30 @@ bool parse_player_options(const std::vector<std::string_view>& args, const std::
            " to " + std::to_string(kMaxPlayerSize) + (render ? " with --render" : "") + ", not '" +
            std::string(text) + "'";
   };
-  for (std::size_t i = 0; i < args.size(); ++i) {
+  std::size_t first = 0;
+  // A Windows-style mode word first: its window number may be the next
+  // argument ("/p 1234"); the shared dispatch decides.
+  if (!args.empty() && is_mode_word(args[0])) {
+    std::string text(args[0]);
+    first = 1;
+    const char letter = static_cast<char>(args[0].size() > 1 ? args[0][1] : 0);
+    const bool takes_number = std::string_view("pPlLaA").find(letter) != std::string_view::npos && letter != 0;
+    if (takes_number && args[0].size() == 2 && args.size() > 1 && !args[1].empty() && args[1][0] >= '0' &&
+        args[1][0] <= '9') {
+      text += ' ';
+      text += args[1];
+      first = 2;
+    }
+    const ModeRequest request = dispatch_mode(text);
+    options.mode = request.mode;
+    // A refused preview keeps its number (0 or none), for the message.
+    if (request.mode == SaverMode::preview || std::string_view("pPlL").find(letter) != std::string_view::npos)
+      options.window_id = request.window.value_or(0);
+    if (request.mode == SaverMode::config) options.config_parent = request.window;
+    if (request.mode == SaverMode::invalid || request.mode == SaverMode::change_password) return true;
+  }
+  bool random_given = false;
+  for (std::size_t i = first; i < args.size(); ++i) {
     const std::string_view arg = args[i];
     if (arg.size() < 2 || arg[0] != '-') {
       error = "unexpected argument '" + std::string(arg) + "'";
@@ -150,6 +198,25 @@ bool parse_player_options(const std::vector<std::string_view>& args, const std::
     };
 
     std::string_view v;
+    const SwitchOption* switch_option = nullptr;
+    bool switch_on = true;
+    for (const SwitchOption& so : kSwitchOptions) {
+      if (name == so.option) switch_option = &so;
+      if (name.size() == so.option.size() + 3 && name.starts_with("no-") && name.substr(3) == so.option) {
+        switch_option = &so;
+        switch_on = false;
+      }
+    }
+    if (switch_option) {
+      if (!takes_no_value()) return false;
+      options.settings.emplace_back(switch_option->setting, switch_on ? "1" : "0");
+      if (switch_option->option == "random") random_given = true;
+      continue;
+    }
+    if (std::find(std::begin(kIgnoredFlags), std::end(kIgnoredFlags), name) != std::end(kIgnoredFlags)) {
+      if (!takes_no_value()) return false;
+      continue;
+    }
     if (name == "help" || (name == "h" && arg[1] != '-')) {
       if (!takes_no_value()) return false;
       options.help = true;
@@ -162,7 +229,32 @@ bool parse_player_options(const std::vector<std::string_view>& args, const std::
       options.data_dir = make_absolute(std::string(v), cwd);
     } else if (name == "config") {
       if (!takes_no_value()) return false;
-      options.config = true;
+      options.mode = SaverMode::config;
+    } else if (name == "module") {
+      if (!value(v)) return false;
+      std::string module(v);
+      if (module.size() > 4 && strcasecmp(module.c_str() + module.size() - 4, ".pak") == 0)
+        module.resize(module.size() - 4);
+      if (!package_name_usable(module)) {
+        error = "--module needs a package name (a file name without .pak, no folders), not '" + std::string(v) + "'";
+        return false;
+      }
+      options.module = module;
+      options.settings.emplace_back("Module", module);
+    } else if (name == "speed") {
+      if (!value(v)) return false;
+      const std::string word(v);
+      const char* speed = nullptr;
+      if (strcasecmp(word.c_str(), "normal") == 0) speed = "0";
+      if (strcasecmp(word.c_str(), "double") == 0) speed = "1";
+      if (strcasecmp(word.c_str(), "half") == 0) speed = "2";
+      if (!speed) {
+        error = "--speed needs normal, double or half, not '" + std::string(v) + "'";
+        return false;
+      }
+      options.settings.emplace_back("Speed", speed);
+    } else if (name == "visual") {
+      if (!value(v)) return false;  // the daemon's visual: the window's own is used
     } else if (name == "window") {
       if (!takes_no_value()) return false;
       options.window = true;
@@ -173,6 +265,8 @@ bool parse_player_options(const std::vector<std::string_view>& args, const std::
         return false;
       }
       size_text = v;
+      options.settings.emplace_back("ResX", std::to_string(options.width));
+      options.settings.emplace_back("ResY", std::to_string(options.height));
     } else if (name == "root") {
       if (!takes_no_value()) return false;
       options.root = true;
@@ -198,6 +292,7 @@ bool parse_player_options(const std::vector<std::string_view>& args, const std::
         return false;
       }
       options.window_id = id;
+      options.mode = SaverMode::preview;
     } else if (name == "render") {
       if (!value(v)) return false;
       int frames = 0;
@@ -217,6 +312,32 @@ bool parse_player_options(const std::vector<std::string_view>& args, const std::
   }
   if (!options.package_file.empty() && !options.data_dir.empty()) {
     error = "--package and --data cannot be used together";
+    return false;
+  }
+  if (!options.module.empty() && (!options.package_file.empty() || !options.data_dir.empty())) {
+    error = "--module does not go with --package or --data";
+    return false;
+  }
+  // A named module plays that module, even when the stored settings pick a
+  // random one, unless --random says otherwise.
+  if (!options.module.empty() && !random_given) options.settings.emplace_back("Random", "0");
+  if (options.mode == SaverMode::config && args.size() > first + (first == 0 ? 1 : 0)) {
+    error = "the configuration mode takes no other options";
+    return false;
+  }
+  if (options.mode == SaverMode::preview) {
+    const char* clash = options.root             ? "--root"
+                        : options.window         ? "--window"
+                        : options.width > 0      ? "--size (the preview has its window's size)"
+                        : options.render_frames  ? "--render"
+                                                 : nullptr;
+    if (clash) {
+      error = std::string("a preview in another window does not go with ") + clash;
+      return false;
+    }
+  }
+  if (options.root && (options.window || options.render_frames > 0)) {
+    error = std::string("--root does not go with ") + (options.window ? "--window" : "--render");
     return false;
   }
   if (options.render_frames == 0 && options.width > 0 &&
@@ -262,19 +383,30 @@ std::string player_usage(std::string_view program) {
          "\n"
          "  --package FILE    play the scene package FILE (.pak)\n"
          "  --data DIR        play the loose scene files in DIR\n"
+         "  --module NAME     play the package NAME.pak from the package folders\n"
          "  --window          play in a normal window of the configured size\n"
          "  --size WxH        play at W x H for this run (the stored setting is kept)\n"
-         "  --root            accepted for screen-saver daemons; no effect yet\n"
          "  --fps N           draw at most N frames per second, 0 to 1000; 0 draws as fast\n"
          "                    as possible (without vsync); default: one frame per display\n"
          "                    refresh (60 per second when the display does not say)\n"
-         "  --window-id ID    accepted for screen-saver daemons; no effect yet\n"
+         "  --fps             (no number) show the statistics line with the frame rate\n"
+         "  --sounds, --no-sounds   songs and sounds on or off for this run\n"
+         "  --fog, --no-fog         fog on or off for this run\n"
+         "  --random, --no-random   a package picked at random, or the configured one\n"
+         "  --colors, --no-colors   random object colours on or off for this run\n"
+         "  --speed normal|double|half  the scene's speed for this run\n"
+         "  --config          open the settings dialog (also: /c, -c:ID)\n"
+         "  --root            draw into the window $XSCREENSAVER_WINDOW names, else the root window\n"
+         "  --window-id ID    draw a preview into window ID (decimal or 0x hex; also /p ID)\n"
          "  --render N        draw N frames offscreen (at --size, or the stored size)\n"
          "                    and save them as PNG files; no display is needed\n"
          "  --out DIR         where --render writes frame0001.png, frame0002.png, ...\n"
-         "  --config          open the settings dialog (package, resolution, options)\n"
          "  -h, --help        show this help and exit\n"
          "\n"
+         "Accepted and ignored for screen-saver daemons: --install, --visual ID, --mono, --no-fps.\n"
+         "Windows-style modes: /s full screen, /p ID preview, /c[:ID] settings, /a (refused).\n"
+         "Settings: ~/.config/kelvo/settings. Packages: beside the program, ~/.local/share/kelvo,\n"
+         "then the installed share/kelvo.\n"
          "Environment: KELVO_LOG=1 writes the debug log file, KELVO_LOG=- writes it to standard error.\n";
 }
 
@@ -290,20 +422,6 @@ FramePacing frame_pacing(const PlayerOptions& options, int refresh_rate) {
   else if (refresh_rate > 0 && pacing.frames_per_second > refresh_rate)
     pacing.vsync = false;
   return pacing;
-}
-
-bool SizeOverrideStore::open() { return inner_.open(); }
-
-std::optional<std::string> SizeOverrideStore::read(std::string_view name) {
-  if (width_ > 0 && height_ > 0) {
-    if (name.size() == 4 && strncasecmp(name.data(), "ResX", 4) == 0) return std::to_string(width_);
-    if (name.size() == 4 && strncasecmp(name.data(), "ResY", 4) == 0) return std::to_string(height_);
-  }
-  return inner_.read(name);
-}
-
-bool SizeOverrideStore::write(const std::vector<std::pair<std::string, std::string>>& values) {
-  return inner_.write(values);
 }
 
 bool check_player_inputs(const PlayerOptions& options, std::string& error) {
@@ -329,6 +447,13 @@ bool check_player_inputs(const PlayerOptions& options, std::string& error) {
     }
   }
   return true;
+}
+
+bool check_module(const PlayerOptions& options, const std::vector<std::string>& package_dirs, std::string& error) {
+  if (options.module.empty() || find_package(package_dirs, options.module)) return true;
+  error = "--module: no package " + options.module + ".pak in";
+  for (std::size_t i = 0; i < package_dirs.size(); ++i) error += (i ? ", " : " ") + package_dirs[i];
+  return false;
 }
 
 }  // namespace kelvo

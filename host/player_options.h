@@ -1,19 +1,25 @@
 // The player's command line.
 //
-//   kelvo [--package FILE.pak | --data DIR] [--window] [--size WxH] [--fps N]
+//   kelvo [--package FILE.pak | --data DIR | --module NAME] [--window] [--size WxH]
+//         [--fps N] [setting options]
 //   kelvo --render N --out DIR [--size WxH] [--package FILE.pak | --data DIR]
+//   kelvo --config
+//   kelvo --root | --window-id ID         (for screen-saver daemons)
+//   kelvo /s | /p ID | /c[:ID] | /a       (the Windows screen-saver modes)
 //
 // --render draws N frames offscreen and saves them as DIR/frame0001.png ...;
 // the player hands such a run to the headless renderer, kelvo-render.
 //
 // --fps N caps the frame rate at N frames per second (0 to 1000; 0 draws as
 // fast as the machine allows, without waiting for the display). Without it the
-// player draws at most one frame per display refresh.
+// player draws at most one frame per display refresh. A bare -fps (what a
+// daemon passes for its "show frame rate" box) shows the statistics line with
+// the measured frame rate.
 //
-// Also accepts what a desktop screen-saver daemon passes to its programs
-// (-root, -window, -window-id ID, -fps, each with one or two dashes); -root and
-// a bare -fps (the daemon's frame-rate display) change nothing yet, the window
-// id is kept for later.
+// A first argument that starts with '/', or a single dash and one of the mode
+// letters (-s, -p 12, -c:34, -a), is a Windows-style mode and goes through the
+// shared mode dispatch; options may follow it. Everything else is a GNU-style
+// option with one or two dashes. No argument at all plays full screen.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +29,8 @@
 #include <vector>
 
 #include "host/base/platform.h"
+#include "host/mode_dispatch.h"
+#include "host/settings_overrides.h"
 
 namespace kelvo {
 
@@ -32,18 +40,33 @@ inline constexpr int kMaxPlayerSize = 8192;
 inline constexpr int kMinRenderSize = 16;
 
 struct PlayerOptions {
+  // full_screen plays (in a window of its own, or in --root's window);
+  // preview draws into window_id; config opens the settings dialog over
+  // config_parent; change_password and invalid are refused.
+  SaverMode mode = SaverMode::full_screen;
   std::string package_file;  // absolute, empty when not given
   std::string data_dir;      // absolute, empty when not given
   bool window = false;       // a normal window instead of full screen
   int width = 0, height = 0; // --size; 0 when not given
   bool help = false;
-  bool root = false;                        // -root (accepted, unused)
+  bool root = false;                        // -root: XSCREENSAVER_WINDOW, else the root window
   bool fps = false;                         // -fps given, with or without a number
   std::optional<double> fps_value;          // its number: the frame-rate cap, 0..kMaxFps
-  std::optional<std::uint64_t> window_id;   // -window-id (kept, unused)
+  std::optional<std::uint64_t> window_id;   // -window-id or /p: the preview's window
+  std::optional<std::uint64_t> config_parent;  // /c:ID: the dialog's parent window
   int render_frames = 0;     // --render N; 0 when not given
   std::string out_dir;       // --out, absolute; empty when not given
-  bool config = false;       // --config: the settings dialog instead of a scene
+  // Stored settings answered differently for this run (--size, --module,
+  // --sounds, --fog, --random, --colors, --speed), in the order given.
+  std::vector<SettingOverride> settings;
+  std::string module;        // --module, without ".pak"; empty when not given
+
+  // A bare -fps: the statistics line with the measured frame rate.
+  bool show_frame_rate() const { return fps && !fps_value; }
+  // A full-screen window of the player's own (at most one runs at a time).
+  bool own_full_screen() const {
+    return mode == SaverMode::full_screen && !window && !root && render_frames == 0;
+  }
 };
 
 inline constexpr int kMaxRenderFrames = 1000000;
@@ -65,7 +88,8 @@ FramePacing frame_pacing(const PlayerOptions& options, int refresh_rate);
 
 // Parses the arguments after the program name. `cwd` makes relative paths
 // absolute. On error returns false with a one-line message in `error`; the
-// player then exits with kUsageExitCode.
+// player then exits with kUsageExitCode. A Windows-style mode that the
+// dispatch refuses is not an error here: `mode` says invalid.
 bool parse_player_options(const std::vector<std::string_view>& args, const std::string& cwd,
                           PlayerOptions& options, std::string& error);
 
@@ -79,22 +103,11 @@ inline constexpr int kUsageExitCode = 2;
 // False with `error` set (the name and the reason).
 bool check_player_inputs(const PlayerOptions& options, std::string& error);
 
+// Whether --module names a package of `package_dirs`; false with `error`
+// naming the folders searched. (A usage error: exit kUsageExitCode.)
+bool check_module(const PlayerOptions& options, const std::vector<std::string>& package_dirs, std::string& error);
+
 // The --help text: one line per option.
 std::string player_usage(std::string_view program);
-
-// Reads ResX and ResY from another store but answers with the --size values,
-// so the size applies to this run only; writes go through unchanged.
-class SizeOverrideStore : public SettingsStore {
- public:
-  SizeOverrideStore(SettingsStore& inner, int width, int height)
-      : inner_(inner), width_(width), height_(height) {}
-  bool open() override;
-  std::optional<std::string> read(std::string_view name) override;
-  bool write(const std::vector<std::pair<std::string, std::string>>& values) override;
-
- private:
-  SettingsStore& inner_;
-  int width_, height_;
-};
 
 }  // namespace kelvo

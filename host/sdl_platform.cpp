@@ -135,23 +135,41 @@ struct SdlPlatform::Fbo {
   }
 };
 
-namespace {
-
-}  // namespace
-
 SdlPlatform::SdlPlatform() : settings_(SettingsFile::default_path()) {}
 
 SdlPlatform::~SdlPlatform() {
   release_gl_context();
+  // SDL forgets a foreign window without destroying it.
   if (window_) SDL_DestroyWindow(window_);
   window_ = nullptr;
 }
 
-bool SdlPlatform::open_window(bool windowed, int width, int height, std::string& error) {
-  windowed_ = windowed;
+static void request_gl_attributes() {
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
   SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
   SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+}
+
+bool SdlPlatform::open_foreign_window(std::uint64_t id, bool child_preview, std::string& error) {
+  foreign_ = true;
+  child_preview_ = child_preview;
+  request_gl_attributes();
+  SDL_SetHint(SDL_HINT_VIDEO_FOREIGN_WINDOW_OPENGL, "1");
+  window_ = SDL_CreateWindowFrom(reinterpret_cast<const void*>(static_cast<std::uintptr_t>(id)));
+  if (!window_) {
+    error = SDL_GetError();
+    return false;
+  }
+  return true;
+}
+
+void SdlPlatform::bring_to_front() {
+  if (window_ && !foreign_) SDL_RaiseWindow(window_);
+}
+
+bool SdlPlatform::open_window(bool windowed, int width, int height, std::string& error) {
+  windowed_ = windowed;
+  request_gl_attributes();
 
   Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
   int x = SDL_WINDOWPOS_CENTERED, y = SDL_WINDOWPOS_CENTERED;
@@ -170,13 +188,6 @@ bool SdlPlatform::open_window(bool windowed, int width, int height, std::string&
     return false;
   }
   return true;
-}
-
-void SdlPlatform::set_size_override(int width, int height) {
-  if (width > 0 && height > 0)
-    size_override_ = std::make_unique<SizeOverrideStore>(settings_, width, height);
-  else
-    size_override_.reset();
 }
 
 int SdlPlatform::refresh_rate() const {
@@ -214,7 +225,11 @@ WindowRect SdlPlatform::window_rect() {
   return {x, y, x + w, y + h};
 }
 
-void SdlPlatform::show_cursor(bool show) { SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE); }
+void SdlPlatform::show_cursor(bool show) {
+  // The cursor over someone else's window is theirs to show or hide.
+  if (foreign_) return;
+  SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
+}
 
 void SdlPlatform::set_thread_priority(ThreadPriority priority) {
   SDL_ThreadPriority p = SDL_THREAD_PRIORITY_NORMAL;
@@ -224,7 +239,7 @@ void SdlPlatform::set_thread_priority(ThreadPriority priority) {
 }
 
 void SdlPlatform::show_window() {
-  if (!window_) return;
+  if (!window_ || foreign_) return;
   SDL_ShowWindow(window_);
   SDL_RaiseWindow(window_);
 }
@@ -340,6 +355,9 @@ long SdlPlatform::default_proc(const WindowMessage& message) {
   switch (message.type) {
     case MessageType::key_down:
     case MessageType::mouse_button:
+      // A preview ends only with its window (or a signal), never on input.
+      if (child_preview_) return 0;
+      [[fallthrough]];
     case MessageType::destroy:
       if (!close_requested_) {
         close_requested_ = true;
@@ -357,15 +375,14 @@ std::string SdlPlatform::work_directory() { return work_dir_.path(); }
 
 std::string SdlPlatform::program_directory() { return executable_directory(); }
 
+std::vector<std::string> SdlPlatform::package_directories() { return kelvo::package_directories(); }
+
 std::string SdlPlatform::debug_log_path() {
   const std::string path = debug_log_file();
   make_private_dirs(path.substr(0, path.rfind('/')));  // the log simply stays closed if this fails
   return path;
 }
 
-SettingsStore& SdlPlatform::settings_store() {
-  if (size_override_) return *size_override_;
-  return settings_;
-}
+SettingsStore& SdlPlatform::settings_store() { return overrides_; }
 
 }  // namespace kelvo

@@ -4,7 +4,9 @@
 // in another mode if the player dies). The configured size then becomes an
 // offscreen framebuffer of that size, scaled onto the window with black bars
 // at each swap; without framebuffer objects the engine draws straight into
-// the window. --window opens a plain window of the configured size.
+// the window. --window opens a plain window of the configured size. A window
+// another program made (a daemon's saver or preview window, the root window)
+// is drawn into as it is: never shown, raised or given a cursor by us.
 //
 // The header does not include SDL, so SDL-free code may use the helpers.
 #pragma once
@@ -19,6 +21,7 @@
 #include "host/base/platform.h"
 #include "host/player_options.h"
 #include "host/settings_file.h"
+#include "host/settings_overrides.h"
 #include "host/work_dir_posix.h"
 
 struct SDL_Window;
@@ -62,8 +65,16 @@ class SdlPlatform : public Platform {
   // Opens the (hidden) window: full screen on the desktop, or a normal window
   // of width x height. False with SDL's reason in `error`.
   bool open_window(bool windowed, int width, int height, std::string& error);
-  // Answers the settings' ResX and ResY with this size (0 = as stored).
-  void set_size_override(int width, int height);
+  // Draws into the X window `id` that another program made. With
+  // `child_preview` it is a preview (see Platform::child_preview).
+  bool open_foreign_window(std::uint64_t id, bool child_preview, std::string& error);
+  // The command line's settings for this run; the stored file keeps its own.
+  void set_overrides(const std::vector<SettingOverride>& overrides) { overrides_.set(overrides); }
+
+  SDL_Window* window() const { return window_; }
+  bool foreign() const { return foreign_; }
+  // Raises our own full-screen window above the others (another start asked).
+  void bring_to_front();
 
   // Set once input asked the player to end (see default_proc).
   bool close_requested() const { return close_requested_; }
@@ -90,6 +101,8 @@ class SdlPlatform : public Platform {
   void set_cursor_pos(int x, int y) override;
   long default_proc(const WindowMessage& message) override;
   std::string work_directory() override;
+  std::vector<std::string> package_directories() override;
+  bool child_preview() override { return child_preview_; }
   std::string program_directory() override;
   std::string debug_log_path() override;
   SettingsStore& settings_store() override;
@@ -105,6 +118,8 @@ class SdlPlatform : public Platform {
   SDL_Window* window_ = nullptr;
   void* gl_context_ = nullptr;
   bool windowed_ = false;
+  bool foreign_ = false;
+  bool child_preview_ = false;
   bool close_requested_ = false;
   // The size set_display_mode asked for; 0 when none.
   int mode_width_ = 0, mode_height_ = 0;
@@ -112,7 +127,7 @@ class SdlPlatform : public Platform {
 
   LazyWorkDir work_dir_{"kelvo"};
   SettingsFile settings_;
-  std::unique_ptr<SizeOverrideStore> size_override_;
+  OverrideStore overrides_{settings_};
 };
 
 }  // namespace kelvo

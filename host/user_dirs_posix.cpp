@@ -7,6 +7,13 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <filesystem>
+
+// The installed package folder relative to the installed program, set by the
+// build from the install layout (bin/ -> ../share/kelvo).
+#ifndef KELVO_PACKAGES_FROM_BIN
+#define KELVO_PACKAGES_FROM_BIN "../share/kelvo"
+#endif
 
 namespace kelvo {
 
@@ -16,6 +23,15 @@ std::string home_directory() {
   if (const passwd* pw = ::getpwuid(::geteuid()); pw && pw->pw_dir) return pw->pw_dir;
   return "/tmp";
 }
+
+namespace {
+
+std::string with_slash(std::string dir) {
+  if (dir.empty() || dir.back() != '/') dir += '/';
+  return dir;
+}
+
+}  // namespace
 
 std::string debug_log_file() {
   const char* state = std::getenv("XDG_STATE_HOME");
@@ -35,6 +51,24 @@ std::string executable_directory() {
     return dir.back() == '/' ? dir : dir + "/";
   }
   return exe.substr(0, slash + 1);
+}
+
+std::vector<std::string> package_directories() {
+  const std::string program = executable_directory();
+  const char* data = std::getenv("XDG_DATA_HOME");
+  std::string user = (data && data[0] == '/') ? std::string(data) : home_directory() + "/.local/share";
+  while (user.size() > 1 && user.back() == '/') user.pop_back();
+  const std::string installed =
+      std::filesystem::path(program + KELVO_PACKAGES_FROM_BIN).lexically_normal().string();
+
+  std::vector<std::string> dirs;
+  for (std::string dir : {program, user + "/kelvo", installed}) {
+    dir = with_slash(std::move(dir));
+    bool seen = false;
+    for (const std::string& d : dirs) seen = seen || d == dir;
+    if (!seen) dirs.push_back(std::move(dir));
+  }
+  return dirs;
 }
 
 bool make_private_dirs(const std::string& path) {

@@ -135,6 +135,10 @@ std::string random_suffix() {
 
 }  // namespace
 
+int InstanceWorkDir::open_private_base(const std::string& base, std::string& error) {
+  return open_base(base, error);
+}
+
 std::string InstanceWorkDir::base_path() {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   if (runtime_dir_usable(runtime)) {

@@ -32,6 +32,10 @@ class InstanceWorkDir {
   // create or check it.
   static std::string base_path();
 
+  // Creates `base` if needed and checks that it is a private directory of
+  // this user (not a link); returns it open (close it), or -1 with `error`.
+  static int open_private_base(const std::string& base, std::string& error);
+
   // Removes the directories of ended instances in `base`. Returns how many
   // were removed.
   static int remove_stale(const std::string& base);

@@ -30,13 +30,6 @@ bool read_u32(std::FILE* f, std::uint32_t& value) {
   return true;
 }
 
-bool ends_with_pak(const std::string& name) {
-  if (name.size() < 5) return false;
-  std::string ext = name.substr(name.size() - 4);
-  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-  return ext == ".pak";
-}
-
 // Copies `length` bytes of the stream into `path` in bounded chunks.
 bool copy_member(std::FILE* stream, std::uint64_t length, const std::string& path, std::vector<char>& chunk) {
   File out(std::fopen(path.c_str(), "wb"));
@@ -52,25 +45,12 @@ bool copy_member(std::FILE* stream, std::uint64_t length, const std::string& pat
 
 }  // namespace
 
-std::vector<std::string> find_packages(const std::string& dir) {
-  std::vector<std::string> names;
-  std::error_code ec;
-  for (const fs::directory_entry& entry : fs::directory_iterator(dir.empty() ? "." : dir, ec)) {
-    std::string name = entry.path().filename().string();
-    if (!ends_with_pak(name) || !entry.is_regular_file(ec)) continue;
-    std::string base = name.substr(0, name.size() - 4);
-    if (base.size() <= 255) names.push_back(base);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 int random_package_choice(Engine& e) {
   if (e.Random == 0) return 0;
   if (!e.overrides.package_file.empty() || !e.overrides.data_dir.empty()) return 0;
-  std::vector<std::string> names = find_packages(e.paths.path_app);
-  if (names.empty()) return 0;  // keep the configured package
-  e.Module = names[static_cast<std::size_t>(random_next(e.random)) % names.size()];
+  const std::vector<PackageEntry> packages = search_packages(e.paths.package_dirs);
+  if (packages.empty()) return 0;  // keep the configured package
+  e.Module = packages[static_cast<std::size_t>(random_next(e.random)) % packages.size()].name;
   debug_log(e.log, "random package %s", e.Module.c_str());
   return 1;
 }

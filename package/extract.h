@@ -5,15 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "package/package_search.h"
 #include "scene/engine_state.h"
 
 namespace kelvo {
 
-// The package names (file names without ".pak", any case) in `dir`, sorted.
-std::vector<std::string> find_packages(const std::string& dir);
-
 // With the Random setting on, replaces the module name in memory with a
-// package beside the program picked at random. 1 when it did.
+// package picked at random among those of the package directories (the name
+// as its file is called). 1 when it did.
 int random_package_choice(Engine& e);
 
 enum class ExtractResult {

@@ -80,7 +80,7 @@ void render_frame(Engine& e, Platform& platform) {
   set_additive_state();
   if (e.LOGO) draw_logo(e);
   if (e.script_running.load(std::memory_order_acquire)) draw_text_events(e, platform);
-  if (e.fps) draw_statistics_line(e);
+  if (e.fps || e.overrides.show_frame_rate) draw_statistics_line(e);
   if (e.halo_switch) draw_halos(e);
   if (e.flare_switch) draw_lens_flares(e);
   if (e.particle_switch) draw_particles(e);

@@ -1,6 +1,8 @@
 #include "render/text_overlay.h"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -118,6 +120,20 @@ void draw_text_events(Engine& e, Platform& platform) {
             t->text.data(), p.red.load(std::memory_order_relaxed), p.green.load(std::memory_order_relaxed),
             p.blue.load(std::memory_order_relaxed), p.alpha.load(std::memory_order_relaxed));
   count_text_frame(e);
+}
+
+void count_frame_rate(Engine& e, double now) {
+  constexpr double kInterval = 0.5;
+  FrameRateCount& c = e.frame_rate_count;
+  if (c.since < 0.0 || now < c.since) {
+    c = {now, 0};
+    return;
+  }
+  ++c.frames;
+  const double elapsed = now - c.since;
+  if (elapsed < kInterval) return;
+  e.displayed_frames = static_cast<std::int32_t>(std::lround(std::min(c.frames / elapsed, 1e9)));
+  c = {now, 0};
 }
 
 void format_statistics_line(const Engine& e, char* out) {

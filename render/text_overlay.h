@@ -41,6 +41,11 @@ void draw_text_events(Engine& e, Platform& platform);
 const TextEventState* next_text_event(Engine& e, Platform& platform);
 void count_text_frame(Engine& e);
 
+// Counts a frame drawn at `now` (seconds of a steady clock); about twice a
+// second the displayed frame value becomes the frames per second since the
+// last update.
+void count_frame_rate(Engine& e, double now);
+
 // "frame [x y z] [rx ry rz]": the displayed frame value, the camera's world
 // position and the negated camera angles, in green at the lower left.
 void draw_statistics_line(const Engine& e);

@@ -43,6 +43,7 @@ void engine_init(Engine& e) {
   e.perspective_event.step_x = 0.0f;
   e.perspective_event.step_y = 0.0f;
   e.displayed_frames = 0;
+  e.frame_rate_count = {};
   const ViewportBox& v = e.viewport_box;
   e.screen_centre = {v.x0 + (v.x1 - v.x0) / 2, v.y0 + (v.y1 - v.y0) / 2};
 }

@@ -175,12 +175,21 @@ struct Paths {
   std::string dir_temp;    // the directory every scene file is read from
   std::string path_list;   // list of extracted members
   std::string path_temp;   // the unpacked member stream during extraction
+  // Where packages are looked for, in order (the program's directory first).
+  std::vector<std::string> package_dirs;
 };
 
 // What an author chose on the command line; empty means "as configured".
 struct Overrides {
   std::string package_file;  // play this package
   std::string data_dir;      // play loose files from this directory
+  bool show_frame_rate = false;  // the statistics line, whatever the scene says
+};
+
+// The frames counted towards the statistics line's frame rate.
+struct FrameRateCount {
+  double since = -1.0;       // when the count began, seconds; < 0 before the first frame
+  std::int32_t frames = 0;   // frames drawn since then
 };
 
 // --- Script events -----------------------------------------------------------
@@ -413,7 +422,8 @@ struct Engine {
   PerspectiveEventState perspective_event;
   TextEventState text_event;
   CursorPoint last_cursor;           // mouse steering's last cursor position, screen pixels
-  std::int32_t displayed_frames = 0; // first number of the statistics line
+  std::int32_t displayed_frames = 0; // first number of the statistics line: measured frames per second
+  FrameRateCount frame_rate_count;
 
   DebugLog log;
   RandomGenerator random;

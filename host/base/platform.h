@@ -74,6 +74,16 @@ class Platform {
   // the command line, on Linux the executable's directory).
   virtual std::string program_directory() = 0;
 
+  // The directories searched for scene packages after the program's own, in
+  // order (a repeat of the program's directory is passed over); none by
+  // default.
+  virtual std::vector<std::string> package_directories() { return {}; }
+
+  // Whether the window is a preview inside someone else's window (the
+  // child-preview flag): drawn at that window's size, the cursor left alone,
+  // input never ends the run.
+  virtual bool child_preview() { return false; }
+
   // Where the debug log goes when logging is switched on.
   virtual std::string debug_log_path() = 0;
 

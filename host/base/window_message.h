@@ -11,6 +11,7 @@ enum class MessageType {
   mouse_move,    // `x`, `y` in window coordinates
   mouse_button,
   destroy,       // the window goes: run teardown
+  resize,        // the window's client area is now `x` by `y` pixels
   other,
 };
 

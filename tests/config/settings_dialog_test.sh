@@ -19,19 +19,16 @@ kelvo=${1:?usage: $0 KELVO HELPER KELVO_PAK DOCS}
 helper=${2:?}
 pak_tool=${3:?}
 docs=${4:?}
-for tool in Xvfb xdotool; do
-  if ! command -v "$tool" >/dev/null 2>&1; then
-    echo "SKIP: $tool is not installed"
-    exit 77
-  fi
-done
+: "${DISPLAY:?run it through with_xvfb.sh}"
+if ! command -v xdotool >/dev/null 2>&1; then
+  echo "SKIP: xdotool is not installed"
+  exit 77
+fi
 
-. "$(dirname "$0")/../support/window_test.sh"
-work=$(mktemp -d /tmp/kelvo-dialog-XXXXXX)
+. "$(dirname "$0")/../support/player_test_lib.sh"
 dialog_pid=
 cleanup() {
   [ -n "$dialog_pid" ] && kill "$dialog_pid" 2>/dev/null && wait "$dialog_pid" 2>/dev/null
-  stop_xvfb
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -39,7 +36,7 @@ trap cleanup EXIT
 # The program and its packages, sorted as the list shows them: alpha (not a
 # package), bands (a thumbnail of four quarters), kelvo (the demo), plain (no
 # thumbnail).
-mkdir -p "$work/app" "$work/config" "$work/bands" "$work/plain"
+mkdir -p "$work/app" "$work/bands" "$work/plain"
 cp "$kelvo" "$work/app/kelvo"
 cp "$(dirname "$kelvo")/kelvo.pak" "$work/app/kelvo.pak" || exit 1
 "$helper" quadrants "$work/bands/THUMB.BMP"
@@ -50,9 +47,6 @@ echo scene >"$work/plain/SCENE1.TXT"
 echo "not a package" >"$work/app/alpha.pak"
 settings="$work/config/kelvo/settings"
 
-start_xvfb "$work" || exit 1
-export DISPLAY=$display
-
 window=
 width=
 height=
@@ -60,7 +54,7 @@ height=
 open_dialog() {
   echo "--- $1"
   : >"$work/dialog.err"
-  env XDG_CONFIG_HOME="$work/config" KELVO_LOG=- SDL_AUDIODRIVER=dummy "$work/app/kelvo" --config \
+  "${player_env[@]}" KELVO_LOG=- "$work/app/kelvo" --config \
     2>"$work/dialog.err" &
   dialog_pid=$!
   window=
@@ -176,4 +170,4 @@ status=$?
 [ "$status" -eq 1 ] || fail "no display: exit status $status, expected 1"
 grep -q "no display" "$work/nodisplay.err" || fail "no display: message missing: $(cat "$work/nodisplay.err")"
 
-finish_checks
+finish

@@ -19,7 +19,7 @@ if(KELVO_PLAYER)
   target_include_directories(kelvo_dialog_test_helper PRIVATE ${CMAKE_CURRENT_LIST_DIR}/..)
   target_link_libraries(kelvo_dialog_test_helper PRIVATE X11::X11 PkgConfig::KELVO_TEST_PNG)
   add_test(NAME settings_dialog_window
-    COMMAND ${CMAKE_CURRENT_LIST_DIR}/settings_dialog_test.sh $<TARGET_FILE:kelvo>
+    COMMAND ${CMAKE_CURRENT_LIST_DIR}/../support/with_xvfb.sh ${CMAKE_CURRENT_LIST_DIR}/settings_dialog_test.sh $<TARGET_FILE:kelvo>
             $<TARGET_FILE:kelvo_dialog_test_helper> $<TARGET_FILE:kelvo-pak> ${CMAKE_BINARY_DIR}/docs)
-  set_tests_properties(settings_dialog_window PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 180 RESOURCE_LOCK x_window_tests)
+  set_tests_properties(settings_dialog_window PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 180)
 endif()

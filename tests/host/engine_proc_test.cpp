@@ -7,11 +7,13 @@
 
 #include <array>
 #include <filesystem>
+#include <set>
 
 #include "host/engine_proc.h"
 #include "host/paths.h"
 #include "host/settings.h"
 #include "host/settings_file.h"
+#include "package/extract.h"
 #include "package/member_stream.h"
 #include "package/pak_coder.h"
 #include "support/recording_platform.h"
@@ -102,6 +104,32 @@ TEST(EngineProc, AWindowNarrowerThan640PixelsIsAPreview) {
   narrow.send(MessageType::destroy);
 }
 
+// Inside another program's window the picture has that window's size, wide or
+// not, and follows it; a full-screen picture keeps the configured size.
+TEST(EngineProc, APreviewInsideAnotherWindowHasItsSizeAndFollowsIt) {
+  for (const bool child : {true, false}) {
+    Harness h;
+    h.platform.child = child;
+    h.send(MessageType::create);
+    h.e.perspective = {800.0f, 600.0f};
+    engine_window_proc(h.e, h.platform, WindowMessage{MessageType::resize, 0, 400, 300});
+    std::array<GLint, 4> viewport{};
+    glGetIntegerv(GL_VIEWPORT, viewport.data());
+    if (child) {
+      EXPECT_EQ(h.at("set_display_mode 800x600"), -1);
+      EXPECT_EQ((std::array{h.e.preview, h.e.ResX, h.e.ResY, h.e.viewport_box.x1, h.e.viewport_box.y1,
+                            h.e.screen_centre[0], h.e.screen_centre[1]}),
+                (std::array{1, 400, 300, 400, 300, 200, 150}));
+      EXPECT_EQ(h.e.perspective, (std::array<float, 2>{400.0f, 300.0f}));
+      EXPECT_EQ(viewport, (std::array<GLint, 4>{0, 0, 400, 300}));
+    } else {
+      EXPECT_EQ((std::array{h.e.preview, h.e.ResX, h.e.ResY, h.e.viewport_box.x1}), (std::array{0, 800, 600, 800}));
+      EXPECT_EQ(viewport, (std::array<GLint, 4>{0, 0, 800, 600}));
+    }
+    h.send(MessageType::destroy);
+  }
+}
+
 TEST(EngineProc, FramesClearToTheFogColourAndOnlyInputOtherThanZeroEndsThePlayer) {
   Harness h;
   h.send(MessageType::paint);
@@ -172,6 +200,30 @@ TEST(Paths, ScenesComeFromThePackageOrTheDataFolderAndStaleFilesAreRemoved) {
   path_setup(h.e, h.platform, h.app.path());
   EXPECT_EQ(h.e.paths.dir_temp, "/scenes/mine/");
   EXPECT_EQ(h.e.paths.path_pack, "");
+}
+
+// With Random on, each start plays one of the packages beside the program,
+// opened by the name its file has (BETA.PAK, not BETA.pak).
+TEST(Paths, ARandomPackageIsOpenedByTheNameItsFileHas) {
+  Harness h;
+  for (const char* file : {"alpha.pak", "BETA.PAK", "gamma.pak"}) {
+    std::string members;
+    append_member(members, "SCENE1.TXT", file);
+    const auto pak = pak_encode(std::vector<std::uint8_t>(members.begin(), members.end()));
+    h.app.write(file, std::string(pak.begin(), pak.end()));
+  }
+  h.e.Random = 1;
+  std::set<std::string> played;
+  for (std::uint32_t seed = 0; seed < 30; ++seed) {
+    random_seed(h.e.random, seed);
+    path_setup(h.e, h.platform, h.app.path());
+    ASSERT_EQ(random_package_choice(h.e), 1);
+    path_setup(h.e, h.platform, h.app.path());
+    ASSERT_EQ(extract_package(h.e), ExtractResult::extracted) << h.e.Module;
+    played.insert(h.e.Module + " " + h.work.read("SCENE1.TXT"));
+    delete_extracted_files(h.e);
+  }
+  EXPECT_EQ(played, (std::set<std::string>{"alpha alpha.pak", "BETA BETA.PAK", "gamma gamma.pak"}));
 }
 
 TEST(Settings, NumbersReadWithTheLeadingDigitsConversionAndGapsAreFilledWithTheDefaults) {

@@ -3,47 +3,13 @@
 # running, end cleanly on SIGTERM and leave no instance directory behind; and
 # without any display it must say so and fail.
 #
-# Usage: player_smoke_test.sh PATH/TO/kelvo
+# Usage: with_xvfb.sh player_smoke_test.sh PATH/TO/kelvo
 set -u
 
 player=${1:?usage: $0 PATH/TO/kelvo}
-if ! command -v Xvfb >/dev/null 2>&1; then
-  echo "SKIP: Xvfb is not installed"
-  exit 77
-fi
+display=${DISPLAY:?run it through with_xvfb.sh}
 
-. "$(dirname "$0")/../support/window_test.sh"
-work=$(mktemp -d /tmp/kelvo-smoke-XXXXXX)
-cleanup() {
-  stop_xvfb
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-mkdir -p "$work/run" "$work/config" "$work/state" "$work/data"
-chmod 700 "$work/run"
-base="$work/run/kelvo"
-
-start_xvfb "$work" || exit 1
-echo "using display $display"
-
-# The waiting here is for the process, not a measurement: generous limits.
-wait_for_exit() {  # pid seconds -> sets exit_status, or empty when still running
-  local pid=$1 tenths=$(($2 * 10))
-  exit_status=
-  for _ in $(seq 1 "$tenths"); do
-    if ! kill -0 "$pid" 2>/dev/null; then
-      wait "$pid"
-      exit_status=$?
-      return
-    fi
-    sleep 0.1
-  done
-}
-
-instance_dirs() {
-  find "$base" -mindepth 1 -maxdepth 1 -name 'inst-*' 2>/dev/null | wc -l
-}
+. "$(dirname "$0")/../support/player_test_lib.sh"
 
 # Starts the player with the given options, checks it runs and has its work
 # directory, ends it with SIGTERM and checks the clean exit.
@@ -55,30 +21,23 @@ run_until_sigterm() {
     XDG_STATE_HOME="$work/state" KELVO_LOG=1 \
     "$player" "$@" >"$work/$name.out" 2>"$work/$name.err" &
   local pid=$!
-  sleep 1.5
+  # Up (a window, a work directory), or ended: generous under a loaded machine.
+  ready() { ! kill -0 "$pid" 2>/dev/null || { xwininfo -root -tree | grep -q '"Kelvo"' && [ "$(instance_dirs)" -eq 1 ]; }; }
+  wait_until 30 ready
   if ! kill -0 "$pid" 2>/dev/null; then
     wait "$pid"
     fail "$name: the player ended by itself (status $?)"
     cat "$work/$name.err"
     return
   fi
-  if command -v xwininfo >/dev/null 2>&1; then
-    if ! DISPLAY="$display" xwininfo -root -tree | grep -q '"Kelvo"'; then
-      fail "$name: no window titled Kelvo"
-    fi
+  if ! xwininfo -root -tree | grep -q '"Kelvo"'; then
+    fail "$name: no window titled Kelvo"
   fi
   if [ "$(instance_dirs)" -ne 1 ]; then
     fail "$name: expected one instance directory in $base while running, found $(instance_dirs)"
   fi
   kill -TERM "$pid"
-  wait_for_exit "$pid" 10
-  if [ -z "$exit_status" ]; then
-    fail "$name: still running 10 s after SIGTERM"
-    kill -KILL "$pid"
-    wait "$pid" 2>/dev/null
-    return
-  fi
-  [ "$exit_status" -eq 0 ] || fail "$name: exit status $exit_status after SIGTERM"
+  expect_exit "$pid" 10 0 "$name: SIGTERM" || return
   [ "$(instance_dirs)" -eq 0 ] || fail "$name: instance directory left behind: $(ls -A "$base")"
   grep -q "ended by signal 15" "$work/state/kelvo/debug.txt" 2>/dev/null ||
     fail "$name: the debug log does not show the teardown after SIGTERM"
@@ -109,23 +68,16 @@ if command -v xdotool >/dev/null 2>&1 && [ -f "$(dirname "$player")/kelvo.pak" ]
   if [ -z "$window" ]; then
     fail "demo: no window"
   else
-    # Unpacking follows the window; on a busy machine it takes a while.
-    unpacked=0
-    for _ in $(seq 1 100); do
-      unpacked=$(find "$base" -mindepth 2 -maxdepth 2 -name SCENE1.TXT | wc -l)
-      [ "$unpacked" -eq 1 ] && break
-      sleep 0.1
-    done
-    [ "$unpacked" -eq 1 ] || fail "demo: the package was not unpacked into the instance directory"
-    sleep 0.5
+    unpacked() { [ "$(find "$base" -mindepth 2 -maxdepth 2 -name SCENE1.TXT | wc -l)" -eq 1 ]; }
+    wait_until 30 unpacked || fail "demo: the package was not unpacked into the instance directory"
     DISPLAY="$display" xdotool key --window "$window" 0
     sleep 0.5
     kill -0 "$pid" 2>/dev/null || fail "demo: the '0' key ended the player"
     DISPLAY="$display" xdotool key --window "$window" x
-    wait_for_exit "$pid" 5
+    wait_for_exit "$pid" 15
   fi
   if [ -z "${exit_status:-}" ] || [ -z "$window" ]; then
-    fail "demo: still running 5 s after a key"
+    fail "demo: still running 15 s after a key"
     kill -KILL "$pid" 2>/dev/null
     wait "$pid" 2>/dev/null
   else
@@ -159,4 +111,4 @@ status=$?
 [ "$status" -eq 0 ] || fail "--help: exit status $status"
 grep -q -- "--package" "$work/help.out" || fail "--help: no option list"
 
-finish_checks
+finish

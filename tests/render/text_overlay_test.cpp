@@ -74,6 +74,30 @@ TEST(Text, StatisticsLineShowsTheFrameValueTheCameraPositionAndItsAngles) {
   EXPECT_EQ(line[std::strlen(line) - 1], ']');
 }
 
+TEST(Text, StatisticsLineMeasuresFramesPerSecondAndShowsOnRequestWhateverTheScene) {
+  TextFrame f;
+  // 128 frames a second for half a second, then 8 a second; a clock that
+  // goes back starts the count again. The value changes twice a second.
+  std::vector<int> shown;
+  for (int i = 0; i <= 63; ++i) count_frame_rate(f.e, 50.0 + i / 128.0);
+  shown.push_back(f.e.displayed_frames);
+  count_frame_rate(f.e, 50.5);
+  shown.push_back(f.e.displayed_frames);
+  for (int i = 1; i <= 4; ++i) count_frame_rate(f.e, 50.5 + i / 8.0);
+  shown.push_back(f.e.displayed_frames);
+  count_frame_rate(f.e, 1.0), count_frame_rate(f.e, 1.25);
+  shown.push_back(f.e.displayed_frames);
+  EXPECT_EQ(shown, (std::vector<int>{0, 128, 8, 8}));
+  char line[kStatisticsLineSize];
+  format_statistics_line(f.e, line);
+  EXPECT_STREQ(line, "8 [0 0 0] [0 0 0]");
+  // A scene without FPS shows it only when the command line asks.
+  f.e.fps = 0;
+  EXPECT_TRUE(f.frame().empty());
+  f.e.overrides.show_frame_rate = true;
+  EXPECT_EQ(f.frame().size(), 17u);  // a square per character
+}
+
 TEST(Text, ScriptTextsShowOneAfterAnotherEachForItsFrames) {
   TextFrame f;
   f.e.script_running.store(1), f.e.text_parameters.width.store(20), f.e.text_parameters.red.store(100);

@@ -63,6 +63,7 @@ class RecordingPlatform : public Platform {
   std::unique_ptr<OsmesaContext> gl;
   int swaps = 0;
   int close_requests = 0;
+  bool child = false;  // a preview inside another program's window
 
   // Sends the engine's log lines into `calls` as "log: ...".
   void record_log(Engine& e);
@@ -73,6 +74,7 @@ class RecordingPlatform : public Platform {
   void show_cursor(bool show) override { calls.push_back(show ? "show_cursor" : "hide_cursor"); }
   void set_thread_priority(ThreadPriority p) override;
   void show_window() override { calls.push_back("show_window"); }
+  bool child_preview() override { return child; }
   bool set_display_mode(int w, int h) override;
   void restore_display_mode() override { calls.push_back("restore_display_mode"); }
   bool create_gl_context() override;
