@@ -20,6 +20,7 @@
 #include "host/sdl_platform.h"
 #include "host/user_dirs_posix.h"
 #include "host/settings_file.h"
+#include "host/start_failure.h"
 #include "media/audio.h"
 #include "media/sdl_mixer_audio.h"
 #include "scene/engine_state.h"
@@ -244,6 +245,7 @@ int main(int argc, char** argv) {
       run_loop(e, platform, pacing);
     }
     send(e, platform, kelvo::MessageType::destroy);
+    exit_code = kelvo::run_exit_status(e);  // non-zero after a failed start-up
     // The teardown stopped the song; a sound may still play. The output goes
     // before SDL shuts down.
     kelvo::close_audio(e);

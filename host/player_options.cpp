@@ -1,5 +1,7 @@
 #include "host/player_options.h"
 
+#include "host/settings.h"
+
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -299,6 +301,8 @@ std::optional<std::string> SizeOverrideStore::read(std::string_view name) {
 }
 
 bool SizeOverrideStore::write(const std::vector<std::pair<std::string, std::string>>& values) {
+  // The size of this run is not stored.
+  if (width_ > 0 && height_ > 0) return inner_.write(keep_stored_values(values, inner_, {"ResX", "ResY"}));
   return inner_.write(values);
 }
 

@@ -31,6 +31,7 @@ fail() {
 
 mkdir -p "$work/run" "$work/config" "$work/state" "$work/data"
 chmod 700 "$work/run"
+printf 'PERSPECTIVE_X=1\nPERSPECTIVE_Y=1\nOBJECTS\n' >"$work/data/SCENE1.TXT"  # an empty scene
 base="$work/run/kelvo"
 
 # Xvfb picks a free display itself and writes its number once it is ready.
@@ -150,6 +151,35 @@ if command -v xdotool >/dev/null 2>&1 && [ -f "$(dirname "$player")/kelvo.pak" ]
   [ "$(instance_dirs)" -eq 0 ] || fail "demo: instance directory left behind: $(ls -A "$base")"
   [ -s "$work/demo.err" ] && cat "$work/demo.err"
 fi
+
+# A package cut short: the player names it on stderr, keeps its black window
+# until input ends the run, and then exits non-zero.
+echo "--- damaged package"
+printf '\125\252\002\377Kelvo PACKER\000' >"$work/damaged.pak"  # the header and one byte
+env DISPLAY="$display" XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$work/config" \
+  XDG_STATE_HOME="$work/state" SDL_AUDIODRIVER=dummy \
+  "$player" --window --size 320x240 --package "$work/damaged.pak" >"$work/damaged.out" 2>"$work/damaged.err" &
+pid=$!
+sleep 1.5
+if ! kill -0 "$pid" 2>/dev/null; then
+  fail "damaged: the player ended before any input"
+fi
+window=$(DISPLAY="$display" xdotool search --name '^Kelvo$' 2>/dev/null | head -n1)
+if [ -n "$window" ]; then
+  DISPLAY="$display" xdotool key --window "$window" x 2>/dev/null  # the window may go before the key's release
+else
+  kill -TERM "$pid" 2>/dev/null
+fi
+wait_for_exit "$pid" 10
+if [ -z "$exit_status" ]; then
+  fail "damaged: still running 10 s after input"
+  kill -KILL "$pid"
+  wait "$pid" 2>/dev/null
+elif [ "$exit_status" -eq 0 ]; then
+  fail "damaged: exit status 0"
+fi
+[ "$(grep -c . "$work/damaged.err")" -eq 1 ] && grep -q "^kelvo: the package $work/damaged.pak is damaged" "$work/damaged.err" ||
+  fail "damaged: expected one line naming the package on stderr, got: $(cat "$work/damaged.err")"
 
 echo "--- no display"
 env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER XDG_RUNTIME_DIR="$work/run" \
