@@ -9,7 +9,7 @@ namespace kelvo {
 void name_current_thread(const char* name);
 
 // Puts the calling thread below the threads that draw, so that a script that
-// loops without waiting cannot slow the frames: on Linux a higher nice value
+// loops without waiting cannot slow the frames: on Linux the lowest nice value
 // for this thread alone, on Windows THREAD_PRIORITY_LOWEST. Never fails
 // visibly; the thread just keeps its priority.
 void lower_current_thread_priority();
