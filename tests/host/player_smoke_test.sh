@@ -132,7 +132,12 @@ if command -v xdotool >/dev/null 2>&1 && [ -f "$(dirname "$player")/kelvo.pak" ]
   if [ -z "$window" ]; then
     fail "demo: no window"
   else
-    sleep 1
+    # The window shows before the package is unpacked; a loaded machine may
+    # take a while.
+    for _ in $(seq 1 100); do
+      [ "$(find "$base" -mindepth 2 -maxdepth 2 -name SCENE1.TXT | wc -l)" -eq 1 ] && break
+      sleep 0.1
+    done
     [ "$(find "$base" -mindepth 2 -maxdepth 2 -name SCENE1.TXT | wc -l)" -eq 1 ] ||
       fail "demo: the package was not unpacked into the instance directory"
     DISPLAY="$display" xdotool key --window "$window" 0
