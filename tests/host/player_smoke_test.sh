@@ -165,7 +165,12 @@ env DISPLAY="$display" XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$work/config
   XDG_STATE_HOME="$work/state" SDL_AUDIODRIVER=dummy \
   "$player" --window --size 320x240 --package "$work/damaged.pak" >"$work/damaged.out" 2>"$work/damaged.err" &
 pid=$!
-sleep 1.5
+for _ in $(seq 1 100); do  # until start-up has spoken
+  [ -s "$work/damaged.err" ] && break
+  kill -0 "$pid" 2>/dev/null || break
+  sleep 0.1
+done
+sleep 0.5
 if ! kill -0 "$pid" 2>/dev/null; then
   fail "damaged: the player ended before any input"
 fi
