@@ -10,6 +10,11 @@
 //                       nothing else (and, ...ThroughTable, through the
 //                       renderer's table of GL entry points).
 //   BM_WallRatio        both, alternating; "ratio" = our fps / the bare fps.
+//   BM_DemoFrameWithScript/N  the same with the demo's script replaced by
+//                       0 an idle script (one long wait), 1 a loop of
+//                       wait(0.5) (waits shorter than a second are 0 ms),
+//                       2 a loop that never waits: the script thread must
+//                       not slow the frames.
 //   BM_DemoSceneLoad    the demo's scene load as start-up runs it (scene,
 //                       objects, models, textures uploaded), from the
 //                       unpacked folder; BM_DemoUnpack the package's unpacking.
@@ -28,6 +33,7 @@
 #include <array>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -443,6 +449,52 @@ void BM_DemoFrame(benchmark::State& state) {
   state.SetLabel(where->string());
 }
 BENCHMARK(BM_DemoFrame)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(5.0);
+
+// A copy of the demo as a folder, with its script replaced.
+struct DemoCopy {
+  fs::path dir;
+  explicit DemoCopy(const fs::path& where, const char* script) {
+    dir = fs::temp_directory_path() / ("kelvo-bench-script-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    if (fs::is_directory(where)) {
+      for (const auto& entry : fs::directory_iterator(where)) fs::copy_file(entry.path(), dir / entry.path().filename());
+    } else {
+      Engine e;
+      e.paths.path_pack = where.string();
+      e.paths.dir_temp = dir.string() + "/";
+      e.paths.path_list = e.paths.dir_temp + "files.lst";
+      e.paths.path_temp = e.paths.dir_temp + "Kelvo.tmp";
+      extract_package(e);
+      fs::remove(dir / "files.lst");
+    }
+    std::FILE* f = std::fopen((dir / "SCRIPT1.TXT").c_str(), "wb");
+    if (f) std::fputs(script, f), std::fclose(f);
+  }
+  ~DemoCopy() {
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+  }
+};
+
+void BM_DemoFrameWithScript(benchmark::State& state) {
+  static const char* const kScripts[] = {
+      "wait(3600)\n",
+      "startloop(0)\nwait(0.5)\nendloop\n",
+      "startloop(0)\nendloop\n",
+  };
+  if (!gl_context()) return state.SkipWithError("no OSMesa context");
+  const std::optional<fs::path> where = demo_location();
+  if (!where) return state.SkipWithError("no demo package built");
+  DemoCopy copy(*where, kScripts[state.range(0)]);
+  Demo demo(copy.dir);
+  if (!demo.ok) return state.SkipWithError("the demo did not load");
+  for (auto _ : state) {
+    motion_step(demo.e, demo.platform);
+    render_frame(demo.e, demo.platform);
+  }
+  state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_DemoFrameWithScript)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(5.0);
 
 // Start-up's scene steps alone, again and again on one unpacked folder.
 void BM_DemoSceneLoad(benchmark::State& state) {

@@ -7,6 +7,7 @@
 #include "host/gl_context.h"
 #include "host/paths.h"
 #include "host/settings.h"
+#include "host/start_failure.h"
 #include "media/songs.h"
 #include "model/texture_slots.h"
 #include "motion/motion_step.h"
@@ -33,10 +34,7 @@ int start_up(Engine& e, Platform& platform) {
   // 3
   const WindowRect rect = platform.window_rect();
   // 4
-  if (!read_settings(e, platform.settings_store())) {
-    debug_log(e.log, "settings missing: storing the defaults");
-    store_defaults(e, platform.settings_store());
-  }
+  if (!load_settings(e, platform.settings_store())) debug_log(e.log, "settings missing or bad: stored again");
   // 5-6
   const std::string app_dir = platform.program_directory();
   path_setup(e, platform, app_dir);
@@ -66,17 +64,21 @@ int start_up(Engine& e, Platform& platform) {
       std::fputs("Unrecognized file format!\n", stdout);
       std::fflush(stdout);
       e.exit_code = 1;
+      report_start_failure(e, "%s is not a scene package", e.paths.path_pack.c_str());
       return 0;
     case ExtractResult::damaged:
+      report_start_failure(e, "the package %s is damaged: it cannot be unpacked", e.paths.path_pack.c_str());
+      return 0;
     case ExtractResult::stream_open_failed:
-      debug_log(e.log, "start-up stopped: the package could not be unpacked");
+      if (e.work_dir.empty())
+        report_start_failure(e, "no private work directory to unpack the package %s into", e.paths.path_pack.c_str());
+      else
+        report_start_failure(e, "the package %s cannot be unpacked into %s", e.paths.path_pack.c_str(),
+                             e.work_dir.c_str());
       return 0;
   }
-  // 11
-  if (!create_gl_context(e, platform)) {
-    debug_log(e.log, "start-up stopped: no GL context");
-    return 0;
-  }
+  // 11 (a failure is reported there)
+  if (!create_gl_context(e, platform)) return 0;
   // 12-18
   start_scene(e, platform);
   // 19
@@ -94,7 +96,14 @@ void start_scene(Engine& e, Platform& platform) {
   clear_texture_slots(e);
   load_font_texture(e);
   view_setup(e, platform);
-  load_scene(e, "SCENE1");
+  if (!load_scene(e, "SCENE1")) {
+    // The run goes on as before (a black screen, the script if there is one).
+    const Paths& p = e.paths;
+    const bool no_package = !p.path_pack.empty() && !file_exists(p.path_pack);
+    report_start_failure(e, "no scene: %sSCENE1.TXT is missing, unreadable or no scene file%s%s%s", p.dir_temp.c_str(),
+                         no_package ? " (and there is no package " : "", no_package ? p.path_pack.c_str() : "",
+                         no_package ? "; use --package or --data)" : "");
+  }
   start_script(e, "SCRIPT1");
   view_setup(e, platform);
 }

@@ -2,6 +2,7 @@
 
 #include <GL/gl.h>
 
+#include "host/start_failure.h"
 #include "render/gl_states.h"
 #include "render/text_overlay.h"
 
@@ -11,9 +12,13 @@ int create_gl_context(Engine& e, Platform& platform) {
   if (!e.preview && !platform.set_display_mode(e.ResX, e.ResY)) {
     platform.restore_display_mode();
     platform.message_box("Fullscreen switch failed!", "Error");
+    report_start_failure(e, "no GL context: the display cannot be switched to %dx%d", e.ResX, e.ResY);
     return 0;
   }
-  if (!platform.create_gl_context()) return 0;
+  if (!platform.create_gl_context()) {
+    report_start_failure(e, "no GL context: the platform gives no double-buffered OpenGL context with a depth buffer");
+    return 0;
+  }
   set_initial_gl_state(e);
   debug_log(e.log, "wrapper started");
   return 1;

@@ -35,17 +35,14 @@ HeadlessPlatform::~HeadlessPlatform() { release_gl_context(); }
 bool HeadlessPlatform::set_display_mode(int width, int height) { return width == width_ && height == height_; }
 
 bool HeadlessPlatform::create_gl_context() {
-  gl_requested_ = true;
   if (context_) return true;
   OSMesaContext context = OSMesaCreateContextExt(OSMESA_RGBA, 16, 0, 0, nullptr);
   if (!context) {
-    gl_failed_ = true;
     std::fprintf(stderr, "kelvo-render: no OSMesa context (OSMesaCreateContextExt failed)\n");
     return false;
   }
   buffer_.assign(static_cast<std::size_t>(width_) * height_ * 4, 0);
   if (!OSMesaMakeCurrent(context, buffer_.data(), GL_UNSIGNED_BYTE, width_, height_)) {
-    gl_failed_ = true;
     std::fprintf(stderr, "kelvo-render: cannot use the OSMesa context at %dx%d\n", width_, height_);
     OSMesaDestroyContext(context);
     buffer_.clear();

@@ -20,6 +20,7 @@
 
 #include "host/base/platform.h"
 #include "host/player_options.h"
+#include "host/settings.h"
 #include "host/settings_file.h"
 #include "host/settings_overrides.h"
 #include "host/work_dir_posix.h"
@@ -42,10 +43,6 @@ class HeadlessPlatform : public Platform {
   // each. Black before the first swap.
   const std::vector<std::uint8_t>& frame() const { return frame_; }
   int swaps() const { return swaps_; }
-  // Whether create_gl_context was asked for a context and failed.
-  bool gl_failed() const { return gl_failed_; }
-  // Whether create_gl_context was called at all.
-  bool gl_requested() const { return gl_requested_; }
 
   // Platform
   WindowRect window_rect() override { return {0, 0, width_, height_}; }
@@ -75,8 +72,6 @@ class HeadlessPlatform : public Platform {
   std::vector<std::uint8_t> buffer_;  // what OSMesa draws into: RGBA, bottom row first
   std::vector<std::uint8_t> frame_;   // the last swapped picture: RGB, top row first
   int swaps_ = 0;
-  bool gl_failed_ = false;
-  bool gl_requested_ = false;
 
   LazyWorkDir work_dir_{"kelvo-render"};
   SettingsFile settings_;

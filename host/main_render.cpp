@@ -25,6 +25,7 @@
 #include "host/player_options.h"
 #include "host/settings_file.h"
 #include "host/user_dirs_posix.h"
+#include "host/start_failure.h"
 #include "scene/engine_state.h"
 
 namespace {
@@ -126,35 +127,17 @@ int main(int argc, char** argv) {
   kelvo::Engine& e = *engine;
   e.overrides.package_file = options.package_file;
   e.overrides.data_dir = options.data_dir;
+  e.program_name = "kelvo-render";
 
   int exit_code = 0;
   {
     kelvo::HeadlessPlatform platform(width, height, settings_path, options.settings);
     kelvo::open_log_from_environment(e.log, [&] { return platform.debug_log_path(); }, "kelvo-render");
 
-    if (!kelvo::start_up(e, platform)) {
-      if (e.exit_code >= 0) {
-        std::fprintf(stderr, "kelvo-render: %s is not a scene package\n", e.paths.path_pack.c_str());
-        exit_code = e.exit_code;
-      } else if (platform.gl_failed()) {
-        std::fprintf(stderr, "kelvo-render: no OSMesa context: nothing can be drawn\n");
-        exit_code = 1;
-      } else if (!platform.gl_requested() && e.work_dir.empty()) {
-        std::fprintf(stderr, "kelvo-render: no private work directory to unpack the package into\n");
-        exit_code = 1;
-      } else if (!platform.gl_requested()) {
-        std::fprintf(stderr, "kelvo-render: cannot unpack the package %s\n", e.paths.path_pack.c_str());
-        exit_code = 1;
-      } else {
-        std::fprintf(stderr, "kelvo-render: the %dx%d picture cannot be set up\n", width, height);
-        exit_code = 1;
-      }
-    } else if (!kelvo::file_exists(e.paths.dir_temp + "SCENE1.TXT")) {
-      std::fprintf(stderr, "kelvo-render: no scene: %s has no SCENE1.TXT%s\n", e.paths.dir_temp.c_str(),
-                   options.package_file.empty() && options.data_dir.empty()
-                       ? " (no package beside the program either; use --package or --data)"
-                       : "");
-      exit_code = 1;
+    // Start-up names on stderr what failed (the package, the scene, the
+    // context); there is nothing to draw then.
+    if (!kelvo::start_up(e, platform) || !e.start_failure.empty()) {
+      exit_code = kelvo::run_exit_status(e);
     } else {
       for (int frame = 1; frame <= options.render_frames; ++frame) {
         send(e, platform, kelvo::MessageType::paint);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "host/base/files.h"
 #include "host/base/text_helpers.h"
 #include "package/extract.h"
 #include "package/package_search.h"
@@ -69,8 +70,8 @@ int path_setup(Engine& e, Platform& platform, const std::string& app_dir) {
     p.dir_temp = work;
   else
     p.dir_temp = p.path_app + "Data" + kPathSeparator;
-  p.path_list = work.empty() ? std::string() : work + "files.lst";
-  p.path_temp = work.empty() ? std::string() : work + "Kelvo.tmp";
+  p.path_list = work.empty() ? std::string() : work + kListFileName;
+  p.path_temp = work.empty() ? std::string() : work + kStreamFileName;
 
   delete_extracted_files(e);
 

@@ -1,5 +1,7 @@
 #include "host/player_options.h"
 
+#include "host/settings.h"
+
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>

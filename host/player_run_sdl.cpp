@@ -15,6 +15,7 @@
 #include "host/engine_proc.h"
 #include "host/mode_dispatch.h"
 #include "host/sdl_platform.h"
+#include "host/start_failure.h"
 #include "host/settings_file.h"
 #include "host/x11_foreign_window.h"
 #include "media/audio.h"
@@ -140,7 +141,12 @@ void run_loop(Engine& e, SdlPlatform& platform, const FramePacing& pacing, x11::
     const Uint64 now = SDL_GetPerformanceCounter();
     if (period > 0 && now < next_frame) {
       const Uint64 wait_ms = ((next_frame - now) * 1000 + frequency - 1) / frequency;
-      SDL_WaitEventTimeout(nullptr, static_cast<int>(wait_ms));
+      // A plain sleep, not SDL_WaitEventTimeout: SDL wakes such a wait by
+      // sending an event to the window over a second X connection, and when
+      // input ends the run at once that event can reach the server after the
+      // window is gone; the error then surfaces as SDL closes that connection,
+      // with Xlib's fatal handler back in place, and the process exits 1.
+      SDL_Delay(static_cast<Uint32>(wait_ms));
       continue;
     }
     send(e, platform, MessageType::paint);
@@ -211,7 +217,10 @@ int run_player(const PlayerOptions& options) {
     SDL_Quit();
     return 1;
   }
-  if (foreign) x11::install_error_handler();
+  // Xlib's default handler (SDL passes errors on to it) ends the process on
+  // any X error, before the teardown; a window that went away under a request
+  // is no reason to leave files behind.
+  if (std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0) x11::install_error_handler();
 
   int exit_code = 0;
   {
@@ -250,20 +259,22 @@ int run_player(const PlayerOptions& options) {
     use_sdl_mixer_audio();
 
     send(e, platform, MessageType::create);
-    if (e.exit_code >= 0) {
-      exit_code = e.exit_code;
-    } else {
-      const FramePacing pacing = frame_pacing(options, platform.refresh_rate());
+    if (e.exit_code < 0) {
+      // A failed start-up keeps the screen black until input ends the run;
+      // it draws nothing, so it keeps the default pace whatever --fps says.
+      const FramePacing pacing =
+          e.start_failure.empty() ? frame_pacing(options, platform.refresh_rate()) : FramePacing{};
       // The GL context is current here; the platform asked for vsync.
       if (!pacing.vsync) SDL_GL_SetSwapInterval(0);
       run_loop(e, platform, pacing, foreign.get());
     }
     send(e, platform, MessageType::destroy);
+    exit_code = run_exit_status(e);  // non-zero after a failed start-up
     // The teardown stopped the song; a sound may still play. The output goes
     // before SDL shuts down.
     close_audio(e);
     if (g_stop_signal) debug_log(e.log, "ended by signal %d", static_cast<int>(g_stop_signal));
-    if (foreign && x11::errors_seen() > 0)
+    if (x11::errors_seen() > 0)
       debug_log(e.log, "X errors passed over: %d, the first: %s", x11::errors_seen(), x11::first_error().c_str());
     e.log.close();
   }  // the platform goes: the GL context, the window, the work directory

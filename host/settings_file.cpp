@@ -15,6 +15,22 @@ namespace kelvo {
 // A settings file larger than this is not ours.
 static constexpr std::size_t kMaxFileSize = 64 * 1024;
 
+// Blanks around names, '=' and values do not count; nor does a line's
+// carriage return.
+static std::string_view trim_blanks(std::string_view s) {
+  const std::size_t first = s.find_first_not_of(" \t\r");
+  if (first == std::string_view::npos) return {};
+  return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
+}
+
+// Names are matched without regard to case.
+static std::string lower_case(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  return out;
+}
+
 std::string SettingsFile::default_path() {
   const char* config = std::getenv("XDG_CONFIG_HOME");
   std::string base;
@@ -35,17 +51,17 @@ bool SettingsFile::open() {
   while (std::getline(in, line)) {
     total += line.size() + 1;
     if (total > kMaxFileSize) return false;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty() || line[0] == '#') continue;
-    std::size_t eq = line.find('=');
-    if (eq == std::string::npos) continue;
-    values_.insert_or_assign(line.substr(0, eq), line.substr(eq + 1));
+    std::string_view text = trim_blanks(line);
+    if (text.empty() || text[0] == '#') continue;
+    std::size_t eq = text.find('=');
+    if (eq == std::string_view::npos) continue;
+    values_.insert_or_assign(lower_case(trim_blanks(text.substr(0, eq))), std::string(trim_blanks(text.substr(eq + 1))));
   }
   return true;
 }
 
 std::optional<std::string> SettingsFile::read(std::string_view name) {
-  auto it = values_.find(name);
+  auto it = values_.find(lower_case(name));
   if (it == values_.end()) return std::nullopt;
   return it->second;
 }

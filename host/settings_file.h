@@ -1,5 +1,8 @@
 // The settings store on Linux: a text file of "Name=value" lines,
 // $XDG_CONFIG_HOME/kelvo/settings (~/.config/kelvo/settings by default).
+// Names are matched without regard to case; blanks around names, '=' and
+// values are ignored; lines without '=' and lines starting with '#' are
+// skipped.
 // Written whole into a temporary file that then replaces the old one, so a
 // crash never leaves a half-written file.
 #pragma once
@@ -24,7 +27,7 @@ class SettingsFile : public SettingsStore {
 
  private:
   std::string path_;
-  std::map<std::string, std::string, std::less<>> values_;
+  std::map<std::string, std::string, std::less<>> values_;  // by lower-case name
 };
 
 }  // namespace kelvo

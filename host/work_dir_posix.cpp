@@ -20,7 +20,7 @@ namespace kelvo {
 namespace {
 
 constexpr const char* kInstancePrefix = "inst-";
-constexpr const char* kLockTempName = ".kelvo-lock.new";
+constexpr const char* kLockTempName = kLockTempFileName;
 
 std::string without_trailing_slashes(std::string path) {
   while (path.size() > 1 && path.back() == '/') path.pop_back();

@@ -14,12 +14,14 @@
 #include <optional>
 #include <string>
 
+#include "host/base/files.h"
+
 namespace kelvo {
 
 class InstanceWorkDir {
  public:
   // The name of the lock file inside each instance directory.
-  static constexpr const char* kLockName = ".kelvo-lock";
+  static constexpr const char* kLockName = kLockFileName;
   // An instance directory without a lock file is left alone until it is this
   // old (it may belong to an instance that is still starting).
   static constexpr int kUnlockedGraceSeconds = 60;

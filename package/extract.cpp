@@ -9,6 +9,7 @@
 #include "host/base/files.h"
 #include "package/member_stream.h"
 #include "package/pak_coder.h"
+#include "scene/problems.h"
 
 namespace kelvo {
 
@@ -30,17 +31,26 @@ bool read_u32(std::FILE* f, std::uint32_t& value) {
   return true;
 }
 
-// Copies `length` bytes of the stream into `path` in bounded chunks.
-bool copy_member(std::FILE* stream, std::uint64_t length, const std::string& path, std::vector<char>& chunk) {
+enum class CopyResult { written, not_written, stream_failed };
+
+// Copies `length` bytes of the stream into `path` in bounded chunks. A file
+// that cannot be created or written is passed over (`not_written`, nothing
+// left of it) with the stream moved past its data.
+CopyResult copy_member(std::FILE* stream, std::uint64_t length, const std::string& path, std::vector<char>& chunk) {
   File out(std::fopen(path.c_str(), "wb"));
-  if (!out) return false;
+  bool writing = out != nullptr;
   while (length > 0) {
     std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(length, chunk.size()));
-    if (std::fread(chunk.data(), 1, want, stream) != want) return false;
-    if (std::fwrite(chunk.data(), 1, want, out.get()) != want) return false;
+    if (!writing) return std::fseek(stream, static_cast<long>(length), SEEK_CUR) == 0 ? CopyResult::not_written
+                                                                                      : CopyResult::stream_failed;
+    if (std::fread(chunk.data(), 1, want, stream) != want) return CopyResult::stream_failed;
+    writing = std::fwrite(chunk.data(), 1, want, out.get()) == want;
     length -= want;
   }
-  return std::fflush(out.get()) == 0;
+  if (writing && std::fflush(out.get()) == 0) return CopyResult::written;
+  out.reset();
+  std::remove(path.c_str());
+  return CopyResult::not_written;
 }
 
 }  // namespace
@@ -86,10 +96,17 @@ ExtractResult extract_package(Engine& e) {
   if (ec) return ExtractResult::stream_open_failed;
   File list(std::fopen(p.path_list.c_str(), "w"));
 
+  const std::string package = p.path_pack.substr(directory_of(p.path_pack).size());
   std::vector<char> chunk(kCopyChunk);
   std::string raw_name;
   std::uint32_t name_length = 0;
-  while (remaining >= 4 && read_u32(stream.get(), name_length)) {
+  bool whole = false;  // the stream ended after a whole member
+  while (true) {
+    if (remaining == 0) {
+      whole = true;
+      break;
+    }
+    if (remaining < 4 || !read_u32(stream.get(), name_length)) break;
     remaining -= 4;
     if (name_length > remaining) {
       debug_log(e.log, "member name runs past the end of the package");
@@ -116,21 +133,32 @@ ExtractResult extract_package(Engine& e) {
     }
     remaining -= data_length;
 
+    // A member that cannot be written is passed over; the ones after it are
+    // still written.
     MemberNameProblem problem = check_member_name(name);
     if (problem != MemberNameProblem::none) {
       debug_log(e.log, "member refused (%s): %s", member_name_problem_text(problem), name.c_str());
+      report_problem(e, true, package, 0, "member %s refused: %s", name.c_str(), member_name_problem_text(problem));
       if (std::fseek(stream.get(), static_cast<long>(data_length), SEEK_CUR) != 0) break;
       continue;
     }
     std::string path = p.dir_temp + name;
-    if (!copy_member(stream.get(), data_length, path, chunk)) {
-      debug_log(e.log, "member %s could not be written", path.c_str());
+    const CopyResult copied = copy_member(stream.get(), data_length, path, chunk);
+    if (copied == CopyResult::stream_failed) {
+      debug_log(e.log, "member %s could not be read back", path.c_str());
       std::remove(path.c_str());
       break;
+    }
+    if (copied == CopyResult::not_written) {
+      debug_log(e.log, "member %s could not be written", path.c_str());
+      continue;
     }
     if (list) std::fprintf(list.get(), "%s\n", path.c_str());
   }
 
+  // The members before the damage are kept, so the scene may still play;
+  // the authoring tools count it as an error.
+  if (!whole) report_problem(e, true, package, 0, "the package is damaged: its member stream breaks off");
   list.reset();
   stream.reset();
   std::remove(p.path_temp.c_str());

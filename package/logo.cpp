@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "host/base/files.h"
 #include "model/texture_slots.h"
 
 namespace kelvo {
@@ -13,7 +14,7 @@ std::span<const std::uint8_t> embedded_logo_texture() {
   return {kelvo_logo_texture, kelvo_logo_texture_size};
 }
 
-static std::string logo_path(const Engine& e) { return e.work_dir.empty() ? std::string() : e.work_dir + "KLV.3DF"; }
+static std::string logo_path(const Engine& e) { return e.work_dir.empty() ? std::string() : e.work_dir + kLogoFileName; }
 
 int write_logo_texture(Engine& e) {
   std::string path = logo_path(e);

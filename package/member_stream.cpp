@@ -1,6 +1,23 @@
 #include "package/member_stream.h"
 
+#include "host/base/files.h"
+
 namespace kelvo {
+
+// Windows opens a device for CON, PRN, AUX, NUL, COM1-9 and LPT1-9, in any
+// case and with any extension; elsewhere they are ordinary names.
+static bool is_device_name(std::string_view name) {
+#ifdef _WIN32
+  std::string base(name.substr(0, name.find('.')));
+  for (char& c : base) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return true;
+  return base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) && base[3] >= '1' && base[3] <= '9';
+#else
+  (void)name;
+  return false;
+#endif
+}
 
 MemberNameProblem check_member_name(std::string_view name) {
   if (name.empty()) return MemberNameProblem::empty;
@@ -10,6 +27,10 @@ MemberNameProblem check_member_name(std::string_view name) {
     if (c == '/' || c == '\\') return MemberNameProblem::separator;
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return MemberNameProblem::control_character;
   }
+  // Written over the stream being split, the list or the lock, such a member
+  // would lose the members after it or the instance's directory.
+  if (is_work_file_name(name)) return MemberNameProblem::work_file;
+  if (is_device_name(name)) return MemberNameProblem::device;
   return MemberNameProblem::none;
 }
 
@@ -21,6 +42,8 @@ const char* member_name_problem_text(MemberNameProblem problem) {
     case MemberNameProblem::separator: return "name contains a path separator";
     case MemberNameProblem::dot_name: return "name is a directory reference";
     case MemberNameProblem::control_character: return "name contains a control character";
+    case MemberNameProblem::work_file: return "name of one of the player's own work files";
+    case MemberNameProblem::device: return "name of a device";
   }
   return "invalid name";
 }

@@ -317,6 +317,10 @@ struct Engine {
   // Set when start-up must end the process (a package that is no package);
   // the host tears down and exits with it. -1 otherwise.
   std::int32_t exit_code = -1;
+  // What start-up could not do (host/start_failure.h), "" when nothing
+  // failed; the program that names it on standard error.
+  std::string start_failure;
+  const char* program_name = "kelvo";
 
   // --- settings (stored by the settings file) ---
   std::string Module = "kelvo";

@@ -271,7 +271,7 @@ void colour_reset(Engine& e) {
   if (e.gl_ready) set_normal_state(e);
 }
 
-void load_scene(Engine& e, const std::string& name) {
+int load_scene(Engine& e, const std::string& name) {
   debug_log(e.log, "workDir=%s", e.paths.dir_temp.c_str());
   debug_log(e.log, "scene=%s", name.c_str());
   const std::string file = name + ".TXT";
@@ -279,7 +279,7 @@ void load_scene(Engine& e, const std::string& name) {
   if (!stream) {
     debug_log(e.log, "scene open failed");
     report_problem(e, true, file, 0, "the scene file is missing or unreadable");
-    return;
+    return 0;
   }
   TextStream& in = *stream;
 
@@ -308,7 +308,7 @@ void load_scene(Engine& e, const std::string& name) {
                      "'%s' is a number where a key belongs: the file is taken as the old format and not read "
                      "(write KEY=value without blanks)",
                      std::string(t[0]).c_str());
-      return;
+      return 0;
     }
     if (t.size() < 2) {
       report_problem(e, false, file, in.line_number(), "%s has no value (write it as %s=value)", key.c_str(), key.c_str());
@@ -349,6 +349,7 @@ void load_scene(Engine& e, const std::string& name) {
   } else {
     debug_log(e.log, "scene song failed %s", song.c_str());
   }
+  return 1;
 }
 
 }  // namespace kelvo

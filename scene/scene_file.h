@@ -11,8 +11,9 @@
 
 namespace kelvo {
 
-// Reads work directory + name + ".TXT" into the engine state.
-void load_scene(Engine& e, const std::string& name);
+// Reads work directory + name + ".TXT" into the engine state. 0 when the
+// file cannot be opened or is not a scene file (nothing is read), else 1.
+int load_scene(Engine& e, const std::string& name);
 
 // Every face visible again, its corner and vertex colours set to the face
 // colour; then the normal GL state (when a context is ready).

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "host/base/files.h"
+#include "host/base/thread_setup.h"
 #include "script/script_interpreter.h"
 
 namespace kelvo {
@@ -55,6 +56,8 @@ class ScriptThread {
 void ScriptThreadDeleter::operator()(ScriptThread* thread) const { delete thread; }
 
 void run_script(Engine& e, std::int32_t speed, std::stop_token stop) {
+  name_current_thread("kelvo-script");
+  lower_current_thread_priority();
   ScriptInterpreter script(e, speed);
   if (!script.open(e.script_path)) return;
 
@@ -78,7 +81,11 @@ void run_script(Engine& e, std::int32_t speed, std::stop_token stop) {
         break;
       case ScriptStatus::sleeping:
         lines = 0;
-        if (s.sleep_ms > 0) wake.wait_for(lock, stop, std::chrono::milliseconds(s.sleep_ms), never);
+        // A wait shorter than a millisecond still gives the processor away.
+        if (s.sleep_ms > 0)
+          wake.wait_for(lock, stop, std::chrono::milliseconds(s.sleep_ms), never);
+        else
+          std::this_thread::yield();
         break;
       case ScriptStatus::ended:
         return;

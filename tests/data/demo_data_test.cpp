@@ -1,6 +1,7 @@
 // The demo package as the build makes it: the scene loads without problems
 // and uses every feature of the renderer; the generated font follows the text
 // overlay's layout; and kelvo.pak holds exactly the generated folder.
+#include <GL/gl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,13 +13,17 @@
 #include <string>
 #include <vector>
 
+#include "host/gl_context.h"
 #include "model/texture_slots.h"
 #include "package/extract.h"
+#include "render/frame_renderer.h"
+#include "render/gl_states.h"
 #include "render/text_overlay.h"
 #include "scene/engine_state.h"
 #include "scene/problems.h"
 #include "scene/scene_file.h"
 #include "support/osmesa_context.h"
+#include "support/recording_platform.h"
 
 #if !defined(KELVO_DEMO_DIR) || !defined(KELVO_DEMO_PAK) || !defined(KELVO_DEMO_PAK_BESIDE_PLAYER)
 #error "KELVO_DEMO_DIR, KELVO_DEMO_PAK and KELVO_DEMO_PAK_BESIDE_PLAYER must name the built demo files"
@@ -94,6 +99,100 @@ TEST(DemoScene, LoadsWithoutProblemsAndUsesEveryFeatureOfTheRenderer) {
   for (const char* command : {"draw_text", "set_textparams", "move_camera"})
     EXPECT_NE(script.find(command), std::string::npos) << command;
   EXPECT_EQ(script.back(), '\n');  // the last line keeps its last character
+}
+
+// The arguments of every line of the demo script that calls `command`.
+std::vector<std::vector<std::string>> script_calls(const std::string& command) {
+  std::vector<std::vector<std::string>> calls;
+  std::ifstream in(kDir + "SCRIPT1.TXT");
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind(command + "(", 0) != 0) continue;
+    std::vector<std::string> args;
+    std::string arg;
+    for (char c : line.substr(command.size() + 1)) {
+      if (c == ',' || c == ')') args.push_back(arg), arg.clear();
+      else arg += c;
+    }
+    calls.push_back(args);
+  }
+  return calls;
+}
+
+// Columns from..to-1 of the finished picture hold ink (a pixel brighter than
+// dark grey) in its lowest eighth, where the captions are.
+bool ink_in(const test::OsmesaContext& gl, int from, int to) {
+  const std::vector<std::uint8_t>& rgba = gl.buffer();
+  for (int y = 0; y < gl.height() / 8; ++y)
+    for (int x = std::max(from, 0); x < std::min(to, gl.width()); ++x)
+      if (rgba[(static_cast<std::size_t>(y) * gl.width() + x) * 4 + 2] > 64) return true;
+  return false;
+}
+
+// The sizes the settings dialog offers. At each, every caption of the demo
+// script shows whole inside the screen (the text overlay drops the
+// characters that start at or right of the viewport's width, counted in
+// virtual units of 800 across), and the perspective section changes the
+// picture visibly without turning it over.
+TEST(DemoScript, CaptionsShowWholeAndThePerspectiveSectionShowsAtEverySize) {
+  const auto params = script_calls("set_textparams");
+  ASSERT_EQ(params.size(), 1u);
+  const int w = std::stoi(params[0][0]), h = std::stoi(params[0][1]);
+  const auto captions = script_calls("draw_text");
+  const auto changes = script_calls("change_res");
+  ASSERT_GE(captions.size(), 10u);
+  ASSERT_FALSE(changes.empty());
+  for (auto [width, height] : {std::pair{640, 480}, {800, 600}, {1024, 768}, {1280, 1024}, {1600, 1200}}) {
+    SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
+    test::OsmesaContext gl(width, height);
+    ASSERT_TRUE(gl.ok());
+    test::RecordingPlatform platform;
+    Engine e;
+    e.paths.dir_temp = kDir;
+    e.viewport_box = {0, 0, width, height};
+    e.ResX = width, e.ResY = height;
+    engine_init(e);
+    clear_texture_slots(e);
+    set_initial_gl_state(e);  // as the context's creation leaves it
+    load_font_texture(e);
+    view_setup(e, platform);
+    const auto column = [&](double virtual_x) { return static_cast<int>(std::lround(virtual_x * width / 800.0)); };
+    for (const auto& c : captions) {
+      SCOPED_TRACE(c[3]);
+      const int x = std::stoi(c[1]), n = static_cast<int>(c[3].size());
+      glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+      set_additive_state();  // as the frame draws its texts
+      draw_text(e, x, std::stoi(c[2]), w, h, c[3].c_str(), 255, 255, 255, 255);
+      glFinish();
+      EXPECT_TRUE(ink_in(gl, column(x + (n - 1) * w), column(x + n * w)));  // the last character is there
+      EXPECT_FALSE(ink_in(gl, 0, column(x) - 1));
+      EXPECT_FALSE(ink_in(gl, column(x + n * w) + 1, width));
+      EXPECT_LE(column(x + n * w), width - 1);
+    }
+
+    // The scene as loaded, then with the perspective section's first change
+    // made in full; particles off, so only the perspective differs. The
+    // change is in pixels: it shows least at the largest size and comes
+    // nearest to turning the picture over at the smallest.
+    if (width != 640 && width != 1600) continue;
+    ASSERT_EQ(load_scene(e, "SCENE1"), 1);
+    e.particle_switch = 0;
+    render_frame(e, platform);
+    glFinish();
+    const std::vector<std::uint8_t> before = gl.buffer();
+    const float dx = std::stof(changes[0][1]), dy = std::stof(changes[0][2]);
+    EXPECT_GT(e.perspective[0] - dx, 0.3f * e.perspective[0]);
+    EXPECT_GT(e.perspective[1] - dy, 0.3f * e.perspective[1]);
+    e.perspective[0] -= dx;
+    e.perspective[1] -= dy;
+    render_frame(e, platform);
+    glFinish();
+    std::size_t changed = 0;
+    for (std::size_t i = 0; i < before.size(); i += 4)
+      changed += std::abs(before[i] - gl.buffer()[i]) + std::abs(before[i + 1] - gl.buffer()[i + 1]) > 48 ? 1 : 0;
+    EXPECT_GT(changed, before.size() / 4 / 10);  // a tenth of the picture or more
+    free_textures(e);
+    free_all(e);
+  }
 }
 
 // The grey of texel (x, y) of glyph k's cell, where the text overlay reads it.

@@ -8,12 +8,16 @@
 #include <array>
 #include <filesystem>
 #include <set>
+#include <tuple>
 
 #include "host/engine_proc.h"
 #include "host/paths.h"
+#include "host/player_options.h"
 #include "host/settings.h"
 #include "host/settings_file.h"
+#include "host/settings_overrides.h"
 #include "package/extract.h"
+#include "host/start_failure.h"
 #include "package/member_stream.h"
 #include "package/pak_coder.h"
 #include "support/recording_platform.h"
@@ -52,7 +56,7 @@ TEST(EngineProc, StartUpAndTeardownRunTheirStepsInOrder) {
   const auto pak = pak_encode(std::vector<std::uint8_t>(members.begin(), members.end()));
   h.app.write("kelvo.pak", std::string(pak.begin(), pak.end()));
   h.send(MessageType::create);
-  h.expect_in_order({"window_rect", "log: settings missing: storing the defaults",
+  h.expect_in_order({"window_rect", "log: settings missing or bad: stored again",
                      "log: path_pack=" + h.app.path() + "kelvo.pak", "hide_cursor", "priority_highest", "show_window",
                      "set_display_mode 800x600", "create_gl_context", "log: wrapper started", "swap_buffers",
                      "log: scene=SCENE1"});
@@ -68,26 +72,71 @@ TEST(EngineProc, StartUpAndTeardownRunTheirStepsInOrder) {
   EXPECT_TRUE(h.work.list().empty());  // nothing that start-up wrote is left
 }
 
-TEST(EngineProc, StoppedStartUpsStillTearDownCleanly) {
-  Harness mode, wrong;
-  mode.platform.display_mode_ok = false;
-  mode.send(MessageType::create);
-  mode.expect_in_order(
-      {"set_display_mode 800x600", "restore_display_mode", "message_box Error: Fullscreen switch failed!"});
-  mode.send(MessageType::paint);
-  EXPECT_EQ(mode.platform.swaps, 0);
-  // A package with a wrong magic ends the player with status 1.
-  wrong.app.write("kelvo.pak", "PK\x03\x04 this is a zip file, not a package");
-  testing::internal::CaptureStdout();
-  wrong.send(MessageType::create);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Unrecognized file format!\n");
-  EXPECT_EQ(wrong.e.exit_code, 1);
-  for (Harness* h : {&mode, &wrong}) {
-    EXPECT_EQ(h->at("create_gl_context"), -1);
-    h->send(MessageType::destroy);
-    EXPECT_EQ(h->at("release_gl_context"), -1);
-    EXPECT_GE(h->at("log: free all"), 0);
-    EXPECT_TRUE(h->work.list().empty());
+std::string package(const std::string& scene) {
+  std::string members;
+  append_member(members, "SCENE1.TXT", scene);
+  append_member(members, "BOX", std::string(4000, 'x'));
+  const auto coded = pak_encode(std::vector<std::uint8_t>(members.begin(), members.end()));
+  return std::string(coded.begin(), coded.end());
+}
+
+// A start-up that cannot play names what failed in one line on stderr, keeps
+// the screen black, and the run ends with a non-zero status; the teardown
+// still runs in full. A start-up that plays says nothing.
+TEST(EngineProc, FailedStartUpsSayWhatFailedKeepTheScreenBlackAndEndNonZero) {
+  struct Case {
+    const char* name;
+    void (*set_up)(Harness&);
+    std::string line;  // what stderr starts with
+    bool drawn;        // frames are drawn (black: nothing to show)
+    const char* out = "";
+  };
+  const std::vector<Case> cases = {
+      {"plays", [](Harness& h) { h.app.write("kelvo.pak", package("OBJECTS\n")); }, "", true},
+      {"not a package", [](Harness& h) { h.app.write("kelvo.pak", "PK\x03\x04 this is a zip file"); },
+       "kelvo: /kelvo.pak is not a scene package\n", false, "Unrecognized file format!\n"},
+      {"cut short", [](Harness& h) { h.app.write("kelvo.pak", package("OBJECTS\n").substr(0, 60)); },
+       "kelvo: the package /kelvo.pak is damaged: it cannot be unpacked\n", false},
+      {"no work directory",
+       [](Harness& h) {
+         h.app.write("kelvo.pak", package("OBJECTS\n"));
+         h.platform.work_dir.clear();
+       },
+       "kelvo: no private work directory to unpack the package /kelvo.pak into\n", false},
+      {"display", [](Harness& h) { h.platform.display_mode_ok = false; },
+       "kelvo: no GL context: the display cannot be switched to 800x600\n", false},
+      {"pixel format", [](Harness& h) { h.platform.pixel_format_ok = false; }, "kelvo: no GL context: ", false},
+      {"no scene", [](Harness&) {}, "kelvo: no scene: /Data/SCENE1.TXT is missing, unreadable or no scene file "
+                                    "(and there is no package /kelvo.pak; use --package or --data)\n", true},
+      {"old format", [](Harness& h) { h.app.write("kelvo.pak", package("0 0 0\nOBJECTS\n")); },
+       "kelvo: no scene: /SCENE1.TXT ", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Harness h;
+    c.set_up(h);
+    testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout();
+    h.send(MessageType::create);
+    h.send(MessageType::paint);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), c.out);
+    // Paths are shown without the test's folders.
+    for (const std::string& dir : {h.app.path(), h.work.path()})
+      for (std::size_t at; (at = err.find(dir)) != std::string::npos;) err.replace(at, dir.size() - 1, "");
+    EXPECT_EQ(err.substr(0, c.line.size()), c.line);
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), c.line.empty() ? 0 : 1) << err;
+    EXPECT_EQ(run_exit_status(h.e), c.line.empty() ? 0 : 1);
+    EXPECT_EQ(h.platform.swaps > 0, c.drawn);
+    if (c.drawn && !c.line.empty()) {
+      EXPECT_EQ(h.platform.gl->pixel(400, 300) & 0xFFFFFF00u, 0u);  // black
+    }
+    h.send(MessageType::destroy);
+    EXPECT_EQ(h.at("release_gl_context") >= 0, c.drawn);
+    EXPECT_GE(h.at("log: free all"), 0);
+    if (!h.platform.work_dir.empty()) {
+      EXPECT_TRUE(h.work.list().empty());
+    }
   }
 }
 
@@ -226,33 +275,80 @@ TEST(Paths, ARandomPackageIsOpenedByTheNameItsFileHas) {
   EXPECT_EQ(played, (std::set<std::string>{"alpha alpha.pak", "BETA BETA.PAK", "gamma gamma.pak"}));
 }
 
-TEST(Settings, NumbersReadWithTheLeadingDigitsConversionAndGapsAreFilledWithTheDefaults) {
+// Each value stands on its own: one that is missing or bad takes its default
+// and the others keep what the user chose.
+TEST(Settings, AMissingOrBadValueTakesItsDefaultAloneAndTheOthersAreKept) {
   test::MemorySettings store;
   store.exists = true;
   store.values = {{"Module", std::string(300, 'm')}, {"Sounds", "abc"}, {"Fog", " 7"}, {"ResX", "1024x"},
-                  {"ResY", "-12"}, {"Random", "99999999999"}, {"Speed", "+2"}, {"Colors", ""}};
+                  {"ResY", "-12"}, {"Random", "99999999999"}, {"Speed", "+2"}};  // no Colors
   Engine e;
-  EXPECT_EQ(read_settings(e, store), 1);
+  e.Colors = 5;
+  EXPECT_EQ(load_settings(e, store), 0);
   EXPECT_EQ(e.Module.size(), 254u);  // the value buffer holds 254 characters
   EXPECT_EQ((std::array{e.Sounds, e.Fog, e.ResX, e.ResY, e.Random, e.Speed, e.Colors}),
-            (std::array{0, 7, 1024, -12, INT32_MAX, 2, 0}));
+            (std::array{1, 7, 1024, 600, 0, 2, 0}));
+  EXPECT_EQ(store.values, (decltype(store.values){{"Module", std::string(254, 'm')}, {"Sounds", "1"}, {"Fog", "7"},
+                                                  {"ResX", "1024"}, {"ResY", "600"}, {"Random", "0"},
+                                                  {"Speed", "2"}, {"Colors", "0"}}));
+  for (const char* module : {"", "../elsewhere", "a\\b"}) {
+    store.values["Module"] = module;
+    EXPECT_EQ(read_settings(e, store), 0);
+    EXPECT_EQ(e.Module, "kelvo");
+  }
+  // No store at all: every default, and they are stored.
+  test::MemorySettings none;
+  EXPECT_EQ(load_settings(e, none), 0);
+  EXPECT_EQ(none.values.at("Module"), "kelvo");
+  EXPECT_EQ(none.values.at("ResX"), "800");
+}
 
-  // Without Colors: what was read before the missing value holds, Colors keeps its value.
-  store.values.erase("Colors");
-  e.Speed = 0;
-  e.Colors = 5;
-  EXPECT_EQ(read_settings(e, store), 0);
-  EXPECT_EQ((std::array{e.Speed, e.Colors}), (std::array{2, 5}));
-  EXPECT_EQ(store_defaults(e, store), 1);
-  EXPECT_EQ(store.values, (decltype(store.values){{"Module", "kelvo"}, {"Sounds", "1"}, {"Fog", "1"}, {"ResX", "800"},
-                                                  {"ResY", "600"}, {"Random", "0"}, {"Speed", "0"}, {"Colors", "0"}}));
-  EXPECT_EQ(e.Module, "kelvo");
-  // A refused write still leaves the defaults in memory.
-  test::MemorySettings refusing;
-  refusing.writable = false;
-  e.Module = "x";
-  EXPECT_EQ(store_defaults(e, refusing), 0);
-  EXPECT_EQ(e.Module, "kelvo");
+// The settings file as a user edits it: names in any case, blanks anywhere;
+// it is rewritten only when something in it was missing or bad.
+TEST(SettingsFile, ReadsEveryLineOnItsOwnAndIsRewrittenOnlyWhenSomethingWasMissingOrBad) {
+  const std::string good = "# Kelvo settings\nModule=forest\nSounds=0\nFog=0\nResX=1024\nResY=768\nRandom=1\n"
+                           "Speed=2\nColors=1\n";
+  const std::array<int, 7> kept{0, 0, 1024, 768, 1, 2, 1};
+  using Case = std::tuple<std::string, std::array<int, 7>, bool>;  // file, Sounds ... Colors, rewritten
+  for (const auto& [text, numbers, rewritten] : std::vector<Case>{
+           {good, kept, false},
+           {"Module = forest\r\n\tSOUNDS= 0\nfog\t=\t0 \n  resx=1024\nRESY =768\nrandom=1\nspeed=2\ncolors=1",
+            kept, false},
+           {"ResX = 1024\nModule=forest\nSounds=0\nFog=0\nResY=768\nnot a setting\nSpeed=2\nColors=1\n",
+            {0, 0, 1024, 768, 0, 2, 1}, true},  // Random is missing
+           {"Module=forest\nSounds=0\nFog=0\nResX=wide\nResY=768\nRandom=1\nSpeed=9\nColors=1\n",
+            {0, 0, 800, 768, 1, 0, 1}, true},
+       }) {
+    SCOPED_TRACE(text);
+    TempDir dir;
+    dir.write("settings", text);
+    SettingsFile file(dir.file("settings"));
+    Engine e;
+    EXPECT_EQ(load_settings(e, file), rewritten ? 0 : 1);
+    EXPECT_EQ(e.Module, "forest");
+    EXPECT_EQ((std::array{e.Sounds, e.Fog, e.ResX, e.ResY, e.Random, e.Speed, e.Colors}), numbers);
+    if (!rewritten) {
+      EXPECT_EQ(dir.read("settings"), text);
+      continue;
+    }
+    Engine back;
+    EXPECT_EQ(read_settings(back, file), 1);  // all eight are there now
+    EXPECT_EQ((std::array{back.Sounds, back.Fog, back.ResX, back.ResY, back.Random, back.Speed, back.Colors}),
+              numbers);
+    EXPECT_EQ(back.Module, "forest");
+  }
+  // A size given for one run is used, never stored, also when the file is
+  // rewritten for a bad value.
+  TempDir dir;
+  dir.write("settings", "Module=forest\nResX=1024\nSpeed=9\n");
+  SettingsFile file(dir.file("settings"));
+  OverrideStore sized(file);
+  sized.set({{"ResX", "320"}, {"ResY", "240"}});
+  Engine e;
+  EXPECT_EQ(load_settings(e, sized), 0);
+  EXPECT_EQ((std::array{e.ResX, e.ResY}), (std::array{320, 240}));
+  EXPECT_NE(dir.read("settings").find("\nResX=1024\n"), std::string::npos) << dir.read("settings");
+  EXPECT_NE(dir.read("settings").find("\nResY=600\n"), std::string::npos);  // the default, never 240
 }
 
 TEST(SettingsFile, WritesAtomicallyAndAFailedWriteKeepsTheOldFile) {

@@ -10,6 +10,7 @@ player=${1:?usage: $0 PATH/TO/kelvo}
 display=${DISPLAY:?run it through with_xvfb.sh}
 
 . "$(dirname "$0")/../support/player_test_lib.sh"
+printf 'PERSPECTIVE_X=1\nPERSPECTIVE_Y=1\nOBJECTS\n' >"$work/data/SCENE1.TXT"  # an empty scene
 
 # Starts the player with the given options, checks it runs and has its work
 # directory, ends it with SIGTERM and checks the clean exit.
@@ -86,6 +87,36 @@ if command -v xdotool >/dev/null 2>&1 && [ -f "$(dirname "$player")/kelvo.pak" ]
   [ "$(instance_dirs)" -eq 0 ] || fail "demo: instance directory left behind: $(ls -A "$base")"
   [ -s "$work/demo.err" ] && cat "$work/demo.err"
 fi
+
+# A package cut short: the player names it on stderr, keeps its black window
+# until input ends the run, and then exits non-zero.
+echo "--- damaged package"
+printf '\125\252\002\377Kelvo PACKER\000' >"$work/damaged.pak"  # the header and one byte
+"${player_env[@]}" "$player" --window --size 320x240 --package "$work/damaged.pak" \
+  >"$work/damaged.out" 2>"$work/damaged.err" &
+pid=$!
+spoken() { [ -s "$work/damaged.err" ] || ! kill -0 "$pid" 2>/dev/null; }
+wait_until 10 spoken  # until start-up has spoken
+sleep 0.5
+if ! kill -0 "$pid" 2>/dev/null; then
+  fail "damaged: the player ended before any input"
+fi
+window=$(DISPLAY="$display" xdotool search --name '^Kelvo$' 2>/dev/null | head -n1)
+if [ -n "$window" ]; then
+  DISPLAY="$display" xdotool key --window "$window" x 2>/dev/null  # the window may go before the key's release
+else
+  kill -TERM "$pid" 2>/dev/null
+fi
+wait_for_exit "$pid" 10
+if [ -z "$exit_status" ]; then
+  fail "damaged: still running 10 s after input"
+  kill -KILL "$pid"
+  wait "$pid" 2>/dev/null
+elif [ "$exit_status" -eq 0 ]; then
+  fail "damaged: exit status 0"
+fi
+[ "$(grep -c . "$work/damaged.err")" -eq 1 ] && grep -q "^kelvo: the package $work/damaged.pak is damaged" "$work/damaged.err" ||
+  fail "damaged: expected one line naming the package on stderr, got: $(cat "$work/damaged.err")"
 
 echo "--- no display"
 env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER XDG_RUNTIME_DIR="$work/run" \

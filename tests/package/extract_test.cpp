@@ -20,8 +20,8 @@
 #include "support/package_bytes.h"
 #include "support/recording_platform.h"
 
-#ifndef KELVO_PAK_TOOL
-#error "KELVO_PAK_TOOL must name the kelvo-pak executable"
+#if !defined(KELVO_PAK_TOOL) || !defined(KELVO_CHECK_TOOL)
+#error "KELVO_PAK_TOOL and KELVO_CHECK_TOOL must name the kelvo-pak and kelvo-check executables"
 #endif
 
 namespace kelvo {
@@ -87,15 +87,39 @@ TEST(Extract, MembersAreWrittenListedAndDeletedAgainUnlessThePackageIsMissingOrB
   EXPECT_TRUE(cut.work.list().empty());  // the partial stream is removed
 }
 
+// The engine's own work files are not members: one written over the stream
+// being split would lose every member after it. Neither is a member whose
+// file cannot be created; in both cases the members after it are written.
+TEST(Extract, MembersNamedLikeWorkFilesOrThatCannotBeCreatedAreSkippedAndTheRestWritten) {
+  Unpacking u;
+  fs::create_directories(u.work.file("taken"));  // a folder where a member's file would go
+  // Bigger than the stream's read buffer, so a truncated stream shows.
+  const std::string big = random_string(300000, 7);
+  std::string stream = member("first", "1");
+  for (const char* name : {"Kelvo.tmp", "FILES.LST", "klv.3df", ".kelvo-lock", ".kelvo-lock.new", "taken"})
+    stream += member(name, big.substr(0, 70000) + name) + member(std::string("after ") + name, name + big);
+  EXPECT_EQ(u.extract(pak(stream + member("last", "9"))), ExtractResult::extracted);
+  EXPECT_EQ(u.work.list(),
+            (Names{"after .kelvo-lock", "after .kelvo-lock.new", "after FILES.LST", "after Kelvo.tmp", "after klv.3df",
+                   "after taken", "files.lst", "first", "last", "taken"}));
+  for (const char* name : {"Kelvo.tmp", "FILES.LST", "klv.3df", ".kelvo-lock", ".kelvo-lock.new", "taken"})
+    EXPECT_TRUE(u.work.read(std::string("after ") + name) == name + big) << name;
+  EXPECT_EQ(u.work.read("last"), "9");
+  EXPECT_TRUE(fs::is_directory(u.work.file("taken")));
+  delete_extracted_files(u.e);
+  EXPECT_EQ(u.work.list(), Names{"taken"});
+}
+
 struct ToolRun {
   int status = -1;
   std::string out, err;
 };
 
-// Runs kelvo-pak with `args` (no quotes in them); stdout and stderr are captured.
-ToolRun run_tool(const std::vector<std::string>& args) {
+// Runs kelvo-pak (or `tool`) with `args` (no quotes in them); stdout and
+// stderr are captured.
+ToolRun run_tool(const std::vector<std::string>& args, const char* tool = KELVO_PAK_TOOL) {
   TempDir io;
-  std::string command = KELVO_PAK_TOOL;
+  std::string command = tool;
   for (const std::string& a : args) command += " '" + a + "'";
   const int status = std::system((command + " >" + io.file("out") + " 2>" + io.file("err")).c_str());
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, io.read("out"), io.read("err")};
@@ -172,6 +196,36 @@ TEST(Extract, HostileMembersAreSkippedByThePlayerAndRefusedByKelvoPak) {
     EXPECT_EQ(entries(s.file("target")), std::set<std::string>{"fine"});
     EXPECT_EQ(run_tool({"list", s.file("h.pak")}).status, 1);  // list refuses them too
     EXPECT_TRUE(outside.list().empty());
+  }
+}
+
+// A package that would lose members in the player is an error for the tools:
+// kelvo-pak does not pack such a file, kelvo-check fails on a package that is
+// cut short or holds one.
+TEST(PakTool, WorkFileNamesAreNotPackedAndKelvoCheckFailsOnDamagedPackages) {
+  TempDir s;
+  fs::create_directories(s.file("scene"));
+  s.write("scene/SCENE1.TXT", "OBJECTS\n");
+  s.write("scene/files.lst", "the author's list");
+  ToolRun r = run_tool({"pack", s.file("scene"), "-o", s.file("scene.pak")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("files.lst: cannot be a member: name of one of the player's own work files"), std::string::npos)
+      << r.err;
+  EXPECT_EQ(s.list(), Names{"scene"});
+
+  const std::string scene = member("SCENE1.TXT", "PERSPECTIVE_X=1\nPERSPECTIVE_Y=1\nOBJECTS\n");
+  using Case = std::tuple<std::string, int, const char*>;  // package, exit status, a line of the report
+  for (const auto& [package, status, line] : std::vector<Case>{
+           {pak(scene), 0, "\n0 errors, "},
+           {pak(scene + u32(4) + "HUGE" + u32(999) + "cut"), 1, "k.pak: the package is damaged"},
+           {pak(scene + std::string("\x01\x00", 2)), 1, "k.pak: the package is damaged"},
+           {pak(scene + member("Kelvo.tmp", "x")), 1, "k.pak: member Kelvo.tmp refused"},
+           {pak(scene + std::string(3000, 'x')).substr(0, 200), 1, "the package is damaged"},
+       }) {
+    s.write("k.pak", package);
+    r = run_tool({s.file("k.pak")}, KELVO_CHECK_TOOL);
+    EXPECT_EQ(r.status, status) << r.out << r.err;
+    EXPECT_NE((r.out + r.err).find(line), std::string::npos) << r.out << r.err;
   }
 }
 
