@@ -21,7 +21,7 @@
 #include "host/base/platform.h"
 #include "host/player_options.h"
 #include "host/settings_file.h"
-#include "host/work_dir_posix.h"
+#include "host/work_dir.h"
 
 namespace kelvo {
 
