@@ -1,6 +1,11 @@
 #include "host/win32_platform.h"
 
+#include <GL/gl.h>
+
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "host/paths.h"
 
@@ -11,6 +16,51 @@ namespace {
 bool is_directory(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+constexpr DWORD kSnapshotPeriodMs = 1000;
+
+void put16(std::vector<std::uint8_t>& out, unsigned v) {
+  out.push_back(static_cast<std::uint8_t>(v));
+  out.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+
+void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+  put16(out, v & 0xFFFF);
+  put16(out, v >> 16);
+}
+
+// The frame in the back buffer as a 24-bit bitmap file, written under another
+// name and moved into place so a reader never sees half a file.
+void write_snapshot(const std::string& path, HWND window) {
+  RECT client{};
+  GetClientRect(window, &client);
+  const int w = client.right, h = client.bottom;
+  if (w <= 0 || h <= 0) return;
+  const int row = (w * 3 + 3) & ~3;
+  std::vector<std::uint8_t> pixels(static_cast<std::size_t>(row) * h);
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  glReadBuffer(GL_BACK);
+  glReadPixels(0, 0, w, h, GL_BGR_EXT, GL_UNSIGNED_BYTE, pixels.data());
+  std::vector<std::uint8_t> file;
+  file.push_back('B');
+  file.push_back('M');
+  put32(file, static_cast<std::uint32_t>(54 + pixels.size()));
+  put32(file, 0);
+  put32(file, 54);
+  put32(file, 40);
+  put32(file, static_cast<std::uint32_t>(w));
+  put32(file, static_cast<std::uint32_t>(h));  // bottom-up rows, as GL reads them
+  put16(file, 1);
+  put16(file, 24);
+  for (int i = 0; i < 6; ++i) put32(file, 0);
+  file.insert(file.end(), pixels.begin(), pixels.end());
+  const std::string temp = path + ".new";
+  std::FILE* f = std::fopen(temp.c_str(), "wb");
+  if (!f) return;
+  const bool ok = std::fwrite(file.data(), 1, file.size(), f) == file.size();
+  if (std::fclose(f) == 0 && ok) MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
+  else DeleteFileA(temp.c_str());
 }
 
 }  // namespace
@@ -26,7 +76,11 @@ std::string program_directory_win32() {
 }
 
 Win32Platform::Win32Platform(std::function<LRESULT(const Win32Message&)> default_proc)
-    : default_proc_(std::move(default_proc)) {}
+    : default_proc_(std::move(default_proc)) {
+  char path[MAX_PATH];
+  const DWORD n = GetEnvironmentVariableA("KELVO_SNAPSHOT", path, sizeof path);
+  if (n > 0 && n < sizeof path) snapshot_path_.assign(path, n);
+}
 
 Win32Platform::~Win32Platform() {
   release_gl_context();
@@ -128,7 +182,12 @@ void Win32Platform::release_gl_context() {
 }
 
 void Win32Platform::swap_buffers() {
-  if (dc_) SwapBuffers(dc_);
+  if (!dc_) return;
+  if (!snapshot_path_.empty() && gl_context_ && GetTickCount() - last_snapshot_ >= kSnapshotPeriodMs) {
+    write_snapshot(snapshot_path_, window_);
+    last_snapshot_ = GetTickCount();
+  }
+  SwapBuffers(dc_);
 }
 
 void Win32Platform::message_box(const char* text, const char* title) {

@@ -64,6 +64,10 @@ class Win32Platform : public Platform {
   HDC dc_ = nullptr;
   HGLRC gl_context_ = nullptr;
   bool mode_changed_ = false;
+  // KELVO_SNAPSHOT names a bitmap file that gets the frame drawn, once a
+  // second: what a preview shows where the screen cannot be read back.
+  std::string snapshot_path_;
+  DWORD last_snapshot_ = 0;
   LazyWorkDir work_dir_{"kelvo"};
   RegistrySettings settings_;
 };
