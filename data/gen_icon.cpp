@@ -6,18 +6,9 @@
 #include <vector>
 
 #include "data/logo_art.h"
+#include "host/base/little_endian.h"
 
 namespace {
-
-void put16(std::vector<std::uint8_t>& out, unsigned v) {
-  out.push_back(static_cast<std::uint8_t>(v));
-  out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-
-void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  put16(out, v & 0xFFFF);
-  put16(out, v >> 16);
-}
 
 std::uint8_t byte_of(float v) { return static_cast<std::uint8_t>(kelvo::logo_art::clamp01(v) * 255 + 0.5f); }
 
@@ -27,12 +18,12 @@ std::uint8_t byte_of(float v) { return static_cast<std::uint8_t>(kelvo::logo_art
 std::vector<std::uint8_t> icon_image(int size) {
   constexpr int kSamples = 4;  // per axis, for smooth edges at small sizes
   std::vector<std::uint8_t> out;
-  put32(out, 40);
-  put32(out, static_cast<std::uint32_t>(size));
-  put32(out, static_cast<std::uint32_t>(size * 2));
-  put16(out, 1);   // planes
-  put16(out, 32);  // bits per pixel
-  for (int i = 0; i < 6; ++i) put32(out, 0);  // no compression, sizes and colours unused
+  kelvo::put_le32(out, 40);
+  kelvo::put_le32(out, static_cast<std::uint32_t>(size));
+  kelvo::put_le32(out, static_cast<std::uint32_t>(size * 2));
+  kelvo::put_le16(out, 1);   // planes
+  kelvo::put_le16(out, 32);  // bits per pixel
+  for (int i = 0; i < 6; ++i) kelvo::put_le32(out, 0);  // no compression, sizes and colours unused
 
   std::vector<bool> transparent;
   for (int row = size - 1; row >= 0; --row) {
@@ -88,19 +79,19 @@ int main(int argc, char** argv) {
   for (int size : sizes) images.push_back(icon_image(size));
 
   std::vector<std::uint8_t> file;
-  put16(file, 0);  // reserved
-  put16(file, 1);  // an icon
-  put16(file, kCount);
+  kelvo::put_le16(file, 0);  // reserved
+  kelvo::put_le16(file, 1);  // an icon
+  kelvo::put_le16(file, kCount);
   std::uint32_t offset = 6 + 16 * kCount;
   for (int i = 0; i < kCount; ++i) {
     file.push_back(static_cast<std::uint8_t>(sizes[i]));
     file.push_back(static_cast<std::uint8_t>(sizes[i]));
     file.push_back(0);  // no palette
     file.push_back(0);
-    put16(file, 1);
-    put16(file, 32);
-    put32(file, static_cast<std::uint32_t>(images[static_cast<std::size_t>(i)].size()));
-    put32(file, offset);
+    kelvo::put_le16(file, 1);
+    kelvo::put_le16(file, 32);
+    kelvo::put_le32(file, static_cast<std::uint32_t>(images[static_cast<std::size_t>(i)].size()));
+    kelvo::put_le32(file, offset);
     offset += static_cast<std::uint32_t>(images[static_cast<std::size_t>(i)].size());
   }
   for (const auto& image : images) file.insert(file.end(), image.begin(), image.end());

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "host/base/little_endian.h"
 #include "host/paths.h"
 
 namespace kelvo {
@@ -19,16 +20,6 @@ bool is_directory(const std::string& path) {
 }
 
 constexpr DWORD kSnapshotPeriodMs = 1000;
-
-void put16(std::vector<std::uint8_t>& out, unsigned v) {
-  out.push_back(static_cast<std::uint8_t>(v));
-  out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-
-void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  put16(out, v & 0xFFFF);
-  put16(out, v >> 16);
-}
 
 // The frame in the back buffer as a 24-bit bitmap file, written under another
 // name and moved into place so a reader never sees half a file.
@@ -45,15 +36,15 @@ void write_snapshot(const std::string& path, HWND window) {
   std::vector<std::uint8_t> file;
   file.push_back('B');
   file.push_back('M');
-  put32(file, static_cast<std::uint32_t>(54 + pixels.size()));
-  put32(file, 0);
-  put32(file, 54);
-  put32(file, 40);
-  put32(file, static_cast<std::uint32_t>(w));
-  put32(file, static_cast<std::uint32_t>(h));  // bottom-up rows, as GL reads them
-  put16(file, 1);
-  put16(file, 24);
-  for (int i = 0; i < 6; ++i) put32(file, 0);
+  put_le32(file, static_cast<std::uint32_t>(54 + pixels.size()));
+  put_le32(file, 0);
+  put_le32(file, 54);
+  put_le32(file, 40);
+  put_le32(file, static_cast<std::uint32_t>(w));
+  put_le32(file, static_cast<std::uint32_t>(h));  // bottom-up rows, as GL reads them
+  put_le16(file, 1);
+  put_le16(file, 24);
+  for (int i = 0; i < 6; ++i) put_le32(file, 0);
   file.insert(file.end(), pixels.begin(), pixels.end());
   const std::string temp = path + ".new";
   std::FILE* f = std::fopen(temp.c_str(), "wb");

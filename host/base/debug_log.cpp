@@ -8,6 +8,13 @@ namespace kelvo {
 
 DebugLog::~DebugLog() { close(); }
 
+void DebugLog::adopt_file(std::FILE* f) {
+  if (file_ && owns_file_) std::fclose(file_);
+  file_ = f;
+  owns_file_ = true;
+  enabled_ = true;
+}
+
 void DebugLog::to_stderr() {
   std::lock_guard lock(mutex_);
   if (file_ && owns_file_) std::fclose(file_);

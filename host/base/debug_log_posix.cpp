@@ -16,10 +16,7 @@ bool DebugLog::open_file(const std::string& path, bool truncate) {
     ::close(fd);
     return false;
   }
-  if (file_ && owns_file_) std::fclose(file_);
-  file_ = f;
-  owns_file_ = true;
-  enabled_ = true;
+  adopt_file(f);
   return true;
 }
 

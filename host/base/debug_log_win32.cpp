@@ -12,10 +12,7 @@ bool DebugLog::open_file(const std::string& path, bool truncate) {
   // "N": the handle is not inherited by programs the engine starts.
   std::FILE* f = std::fopen(path.c_str(), truncate ? "wtN" : "atN");
   if (!f) return false;
-  if (file_ && owns_file_) std::fclose(file_);
-  file_ = f;
-  owns_file_ = true;
-  enabled_ = true;
+  adopt_file(f);
   return true;
 }
 

@@ -297,7 +297,28 @@ HWND make_parent(int width, int height) {
   return parent;
 }
 
+// Starts "/p HWND" in `parent` and waits for the preview window.
+HWND start_preview(Saver& saver, HWND parent) {
+  char args[40];
+  std::snprintf(args, sizeof args, "/p %llu", static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(parent)));
+  if (!saver.start(args)) return nullptr;
+  HWND child = nullptr;
+  if (!wait_until([&] { return (child = FindWindowExA(parent, nullptr, kSaverClass, "Preview")) != nullptr; },
+                  kDrawTimeoutMs))
+    fail("no child window of class %s titled Preview", kSaverClass);
+  return child;
+}
+
 HWND find_full_screen() { return FindWindowA(kSaverClass, "Screen Saver"); }
+
+// Starts "/s" and waits for its window.
+HWND start_full_screen(Saver& saver) {
+  if (!saver.start("/s")) return nullptr;
+  HWND window = nullptr;
+  if (!wait_until([&] { return (window = find_full_screen()) != nullptr; }, kDrawTimeoutMs))
+    fail("no window titled Screen Saver");
+  return window;
+}
 
 bool same_mode(const DEVMODEA& a, const DEVMODEA& b) {
   return a.dmPelsWidth == b.dmPelsWidth && a.dmPelsHeight == b.dmPelsHeight && a.dmBitsPerPel == b.dmBitsPerPel;
@@ -359,15 +380,8 @@ void test_preview() {
   SetEnvironmentVariableA("KELVO_SNAPSHOT", snapshot.c_str());
   HWND parent = make_parent(320, 240);
   Saver saver;
-  char number[32];
-  std::snprintf(number, sizeof number, "/p %llu", static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(parent)));
-  if (!saver.start(number)) return;
-  HWND child = nullptr;
-  if (!wait_until([&] { return (child = FindWindowExA(parent, nullptr, kSaverClass, "Preview")) != nullptr; },
-                  kDrawTimeoutMs)) {
-    fail("no child window of class %s titled Preview", kSaverClass);
-    return;
-  }
+  HWND child = start_preview(saver, parent);
+  if (!child) return;
   RECT pc{}, cc{};
   GetClientRect(parent, &pc);
   GetClientRect(child, &cc);
@@ -399,12 +413,8 @@ void test_full_screen() {
   reg_quiet_defaults();
   const DEVMODEA before = current_mode();
   Saver first;
-  if (!first.start("/s")) return;
-  HWND window = nullptr;
-  if (!wait_until([&] { return (window = find_full_screen()) != nullptr; }, kDrawTimeoutMs)) {
-    fail("no window titled Screen Saver");
-    return;
-  }
+  HWND window = start_full_screen(first);
+  if (!window) return;
   if (!(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST)) fail("the full-screen window is not top-most");
   if (GetWindowLongA(window, GWL_STYLE) & WS_CHILD) fail("the full-screen window is a child window");
   const PictureSource shown = [&] { return screen_picture(window); };
@@ -451,13 +461,7 @@ void test_full_screen() {
 void run_preview_briefly() {
   HWND parent = make_parent(200, 150);
   Saver saver;
-  char number[32];
-  std::snprintf(number, sizeof number, "/p %llu", static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(parent)));
-  if (!saver.start(number)) return;
-  HWND child = nullptr;
-  if (!wait_until([&] { return (child = FindWindowExA(parent, nullptr, kSaverClass, "Preview")) != nullptr; },
-                  kDrawTimeoutMs))
-    fail("no preview window");
+  if (!start_preview(saver, parent)) return;
   pump(500);
   DestroyWindow(parent);
   DWORD code = 0;
@@ -505,12 +509,8 @@ void test_media() {
   // line; without a sound card neither may hold up the frames or the end.
   reg_quiet_defaults("1");
   Saver saver;
-  if (!saver.start("/s")) return;
-  HWND window = nullptr;
-  if (!wait_until([&] { return (window = find_full_screen()) != nullptr; }, kDrawTimeoutMs)) {
-    fail("no window titled Screen Saver");
-    return;
-  }
+  HWND window = start_full_screen(saver);
+  if (!window) return;
   const PictureSource shown = [&] { return screen_picture(window); };
   if (draws_scene(shown, kDrawTimeoutMs)) {
     keeps_drawing(shown);
