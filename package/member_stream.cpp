@@ -1,6 +1,22 @@
 #include "package/member_stream.h"
 
+#include <string>
+
 namespace kelvo {
+
+namespace {
+
+// The names Windows maps to devices, with or without an extension.
+bool windows_device_name(std::string_view name) {
+  std::string base(name.substr(0, name.find('.')));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  for (char& c : base) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" || base == "CONOUT$")
+    return true;
+  return base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) && base[3] >= '0' && base[3] <= '9';
+}
+
+}  // namespace
 
 MemberNameProblem check_member_name(std::string_view name) {
   if (name.empty()) return MemberNameProblem::empty;
@@ -10,6 +26,9 @@ MemberNameProblem check_member_name(std::string_view name) {
     if (c == '/' || c == '\\') return MemberNameProblem::separator;
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return MemberNameProblem::control_character;
   }
+  if (name.find_first_of("<>:\"|?*") != std::string_view::npos || name.back() == '.' || name.back() == ' ' ||
+      windows_device_name(name))
+    return MemberNameProblem::not_on_windows;
   return MemberNameProblem::none;
 }
 
@@ -21,6 +40,7 @@ const char* member_name_problem_text(MemberNameProblem problem) {
     case MemberNameProblem::separator: return "name contains a path separator";
     case MemberNameProblem::dot_name: return "name is a directory reference";
     case MemberNameProblem::control_character: return "name contains a control character";
+    case MemberNameProblem::not_on_windows: return "name is no file name on Windows";
   }
   return "invalid name";
 }
