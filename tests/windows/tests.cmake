@@ -9,7 +9,7 @@ find_program(KELVO_WINE wine)
 if(KELVO_MINGW_CXX AND KELVO_WINE)
   set(KELVO_WINDOWS_TEST_BUILD ${CMAKE_BINARY_DIR}/windows)
   set(KELVO_WINE_STATE ${CMAKE_BINARY_DIR}/wine)
-  set(KELVO_WINE_TEST ${CMAKE_CURRENT_LIST_DIR}/windows/wine_test.sh)
+  set(KELVO_WINE_TEST ${CMAKE_CURRENT_LIST_DIR}/wine_test.sh)
   # The generators of this very build make the logo, the icon and kelvo.pak.
   add_test(NAME windows_build
     COMMAND ${CMAKE_COMMAND} -E env KELVO_WINDOWS_BUILD=${KELVO_WINDOWS_TEST_BUILD}
