@@ -391,7 +391,10 @@ void test_preview() {
   const PictureSource drawn = [&] { return snapshot_picture(snapshot); };
   if (draws_scene(drawn, kDrawTimeoutMs)) {
     keeps_drawing(drawn);
-    const Picture picture = drawn();
+    // The saver replaces the file once a second: a read may meet the moment
+    // of the swap.
+    Picture picture;
+    wait_until([&] { return (picture = drawn()).width > 0; }, 5000);
     if (picture.width != pc.right || picture.height != pc.bottom)
       fail("the preview draws %dx%d pixels into a %ldx%ld window", picture.width, picture.height, pc.right, pc.bottom);
   }
