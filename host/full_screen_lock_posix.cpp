@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "host/work_dir_posix.h"
+#include "host/work_dir.h"
 
 namespace kelvo {
 

@@ -23,7 +23,7 @@
 #include "host/settings.h"
 #include "host/settings_file.h"
 #include "host/settings_overrides.h"
-#include "host/work_dir_posix.h"
+#include "host/work_dir.h"
 
 namespace kelvo {
 

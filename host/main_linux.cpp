@@ -16,7 +16,7 @@
 #include "host/player_options.h"
 #include "host/player_run_sdl.h"
 #include "host/user_dirs_posix.h"
-#include "host/work_dir_posix.h"
+#include "host/work_dir.h"
 
 namespace {
 

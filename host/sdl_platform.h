@@ -22,7 +22,7 @@
 #include "host/player_options.h"
 #include "host/settings_file.h"
 #include "host/settings_overrides.h"
-#include "host/work_dir_posix.h"
+#include "host/work_dir.h"
 
 struct SDL_Window;
 

@@ -1,4 +1,4 @@
-#include "host/work_dir_posix.h"
+#include "host/work_dir.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -238,28 +238,6 @@ std::optional<InstanceWorkDir> InstanceWorkDir::create(std::string& error) {
   return InstanceWorkDir(dir + "/", dir_fd, lock_fd);
 }
 
-InstanceWorkDir::InstanceWorkDir(InstanceWorkDir&& other) noexcept
-    : path_(std::move(other.path_)), dir_fd_(other.dir_fd_), lock_fd_(other.lock_fd_) {
-  other.path_.clear();
-  other.dir_fd_ = -1;
-  other.lock_fd_ = -1;
-}
-
-InstanceWorkDir& InstanceWorkDir::operator=(InstanceWorkDir&& other) noexcept {
-  if (this != &other) {
-    release();
-    path_ = std::move(other.path_);
-    dir_fd_ = other.dir_fd_;
-    lock_fd_ = other.lock_fd_;
-    other.path_.clear();
-    other.dir_fd_ = -1;
-    other.lock_fd_ = -1;
-  }
-  return *this;
-}
-
-InstanceWorkDir::~InstanceWorkDir() { release(); }
-
 void InstanceWorkDir::release() {
   if (dir_fd_ >= 0) {
     remove_files(dir_fd_, kLockName);
@@ -274,19 +252,6 @@ void InstanceWorkDir::release() {
     lock_fd_ = -1;
   }
   path_.clear();
-}
-
-std::string LazyWorkDir::path() {
-  if (dir_) return dir_->path();
-  if (failed_) return {};
-  std::string error;
-  dir_ = InstanceWorkDir::create(error);
-  if (!dir_) {
-    failed_ = true;
-    std::fprintf(stderr, "%s: no private work directory: %s\n", program_, error.c_str());
-    return {};
-  }
-  return dir_->path();
 }
 
 }  // namespace kelvo

@@ -7,13 +7,6 @@
 
 namespace kelvo {
 
-extern "C" const unsigned char kelvo_logo_texture[];
-extern "C" const std::size_t kelvo_logo_texture_size;
-
-std::span<const std::uint8_t> embedded_logo_texture() {
-  return {kelvo_logo_texture, kelvo_logo_texture_size};
-}
-
 static std::string logo_path(const Engine& e) { return e.work_dir.empty() ? std::string() : e.work_dir + kLogoFileName; }
 
 int write_logo_texture(Engine& e) {

@@ -1,23 +1,24 @@
 #include "package/member_stream.h"
 
+#include <string>
+
 #include "host/base/files.h"
 
 namespace kelvo {
 
-// Windows opens a device for CON, PRN, AUX, NUL, COM1-9 and LPT1-9, in any
-// case and with any extension; elsewhere they are ordinary names.
-static bool is_device_name(std::string_view name) {
-#ifdef _WIN32
+namespace {
+
+// The names Windows maps to devices, with or without an extension.
+bool windows_device_name(std::string_view name) {
   std::string base(name.substr(0, name.find('.')));
-  for (char& c : base) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
   while (!base.empty() && base.back() == ' ') base.pop_back();
-  if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return true;
-  return base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) && base[3] >= '1' && base[3] <= '9';
-#else
-  (void)name;
-  return false;
-#endif
+  for (char& c : base) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" || base == "CONOUT$")
+    return true;
+  return base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) && base[3] >= '0' && base[3] <= '9';
 }
+
+}  // namespace
 
 MemberNameProblem check_member_name(std::string_view name) {
   if (name.empty()) return MemberNameProblem::empty;
@@ -30,7 +31,9 @@ MemberNameProblem check_member_name(std::string_view name) {
   // Written over the stream being split, the list or the lock, such a member
   // would lose the members after it or the instance's directory.
   if (is_work_file_name(name)) return MemberNameProblem::work_file;
-  if (is_device_name(name)) return MemberNameProblem::device;
+  if (name.find_first_of("<>:\"|?*") != std::string_view::npos || name.back() == '.' || name.back() == ' ' ||
+      windows_device_name(name))
+    return MemberNameProblem::not_on_windows;
   return MemberNameProblem::none;
 }
 
@@ -43,7 +46,7 @@ const char* member_name_problem_text(MemberNameProblem problem) {
     case MemberNameProblem::dot_name: return "name is a directory reference";
     case MemberNameProblem::control_character: return "name contains a control character";
     case MemberNameProblem::work_file: return "name of one of the player's own work files";
-    case MemberNameProblem::device: return "name of a device";
+    case MemberNameProblem::not_on_windows: return "name is no file name on Windows";
   }
   return "invalid name";
 }

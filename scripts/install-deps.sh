@@ -1,5 +1,7 @@
 #!/bin/sh
 # Installs every Debian package the project builds, runs and tests with.
+# With --windows also the cross compiler, the resource compiler, zip and Wine
+# (the Windows build and its tests).
 set -eu
 PACKAGES="build-essential cmake ninja-build pkg-config git
   libsdl2-dev libsdl2-mixer-dev libosmesa6-dev libgl-dev libgl1-mesa-dri
@@ -7,6 +9,9 @@ PACKAGES="build-essential cmake ninja-build pkg-config git
   libimgui-dev googletest libgtest-dev libbenchmark-dev
   lib3ds-dev assimp-testmodels gl-117-data glmark2-data
   libx11-dev xvfb xauth xdotool x11-utils xscreensaver libxml2-utils"
+if [ "${1:-}" = "--windows" ]; then
+  PACKAGES="$PACKAGES g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 zip wine wine64"
+fi
 missing=""
 for p in $PACKAGES; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

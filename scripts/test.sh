@@ -1,11 +1,12 @@
 #!/bin/sh
 # Installs what is missing, builds everything with AddressSanitizer and
-# UndefinedBehaviorSanitizer and runs every test; then builds the script and
-# motion tests with ThreadSanitizer and runs them (a scripted scene drawn for
-# a few thousand frames beside the script thread).
+# UndefinedBehaviorSanitizer and runs every test, among them the Windows
+# screen saver cross-built with mingw-w64 and run under Wine; then builds the
+# script and motion tests with ThreadSanitizer and runs them (a scripted
+# scene drawn for a few thousand frames beside the script thread).
 set -eu
 cd "$(dirname "$0")/.."
-sh scripts/install-deps.sh
+sh scripts/install-deps.sh --windows
 JOBS=${KELVO_JOBS:-2}
 BUILD=${KELVO_TEST_BUILD:-build-test}
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKELVO_SANITIZE=ON -DKELVO_BENCH=OFF >/dev/null

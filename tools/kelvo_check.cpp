@@ -6,10 +6,12 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 
 #include "host/base/files.h"
+#include "host/work_dir.h"
 #include "model/texture_slots.h"
 #include "package/extract.h"
 #include "package/pak_coder.h"
@@ -37,38 +39,28 @@ void usage(std::FILE* out) {
       out);
 }
 
-// A private folder for the unpacked package, removed on every way out.
-struct ScratchDir {
-  std::string path;
-  ScratchDir() {
-    std::error_code ec;
-    std::string pattern = (fs::temp_directory_path(ec) / "kelvo-check-XXXXXX").string();
-    if (::mkdtemp(pattern.data())) path = pattern + "/";
-  }
-  ~ScratchDir() {
-    std::error_code ec;
-    if (!path.empty()) fs::remove_all(path, ec);
-  }
-};
-
 int check_scene(const std::string& target) {
   Engine e;
   e.gl_textures = 0;
   e.log.to_callback([](std::string_view line) { std::printf("%.*s\n", static_cast<int>(line.size()), line.data()); });
 
-  ScratchDir scratch;
+  // A package is unpacked into a private folder of our own, removed on every
+  // way out.
+  std::optional<InstanceWorkDir> scratch;
   std::error_code ec;
   if (fs::is_directory(target, ec)) {
-    e.paths.dir_temp = target + (target.back() == '/' ? "" : "/");
+    e.paths.dir_temp = target + (target.back() == kPathSeparator ? "" : std::string(1, kPathSeparator));
   } else {
-    if (scratch.path.empty()) {
-      std::fprintf(stderr, "kelvo-check: cannot make a temporary folder\n");
+    std::string error;
+    scratch = InstanceWorkDir::create(error);
+    if (!scratch) {
+      std::fprintf(stderr, "kelvo-check: cannot make a temporary folder: %s\n", error.c_str());
       return 1;
     }
     e.paths.path_pack = target;
-    e.paths.dir_temp = scratch.path;
-    e.paths.path_list = scratch.path + "files.lst";
-    e.paths.path_temp = scratch.path + "Kelvo.tmp";
+    e.paths.dir_temp = scratch->path();
+    e.paths.path_list = scratch->path() + "files.lst";
+    e.paths.path_temp = scratch->path() + "Kelvo.tmp";
     switch (extract_package(e)) {
       case ExtractResult::extracted: break;
       case ExtractResult::no_package:

@@ -1,8 +1,5 @@
 #include "host/base/debug_log.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
@@ -11,21 +8,11 @@ namespace kelvo {
 
 DebugLog::~DebugLog() { close(); }
 
-bool DebugLog::open_file(const std::string& path, bool truncate) {
-  std::lock_guard lock(mutex_);
-  int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (truncate ? O_TRUNC : O_APPEND);
-  int fd = ::open(path.c_str(), flags, 0600);
-  if (fd < 0) return false;
-  std::FILE* f = ::fdopen(fd, truncate ? "w" : "a");
-  if (!f) {
-    ::close(fd);
-    return false;
-  }
+void DebugLog::adopt_file(std::FILE* f) {
   if (file_ && owns_file_) std::fclose(file_);
   file_ = f;
   owns_file_ = true;
   enabled_ = true;
-  return true;
 }
 
 void DebugLog::to_stderr() {

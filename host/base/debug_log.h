@@ -34,6 +34,10 @@ class DebugLog {
   void write(std::string_view line);
 
  private:
+  // Makes `f` the log's file, closing the one it had. The caller holds the
+  // lock. (open_file is the operating system's half, in debug_log_*.cpp.)
+  void adopt_file(std::FILE* f);
+
   std::mutex mutex_;
   std::FILE* file_ = nullptr;
   bool owns_file_ = false;

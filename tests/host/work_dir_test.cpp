@@ -1,4 +1,4 @@
-#include "host/work_dir_posix.h"
+#include "host/work_dir.h"
 
 #include <gtest/gtest.h>
 

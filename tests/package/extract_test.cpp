@@ -174,6 +174,8 @@ TEST(Extract, HostileMembersAreSkippedByThePlayerAndRefusedByKelvoPak) {
       {member(outside.file("abs"), "x"), "", true}, {member("a/b", "x"), "", true}, {member("..", "x"), "", true},
       {member(".", "x"), "", true}, {member("", "x"), "", true}, {member("back\\slash", "x"), "", true},
       {member(std::string(300, 'n'), "x"), "name longer than 255 bytes", true}, {member("new\nline", "x"), "", true},
+      {member("com1.txt", "x"), "member refused (name is no file name on Windows): com1.txt", true},
+      {member("CON", "x"), "", true}, {member("a:b", "x"), "", true}, {member("end.", "x"), "", true},
       {u32(50) + "short", "", false}, {u32(2) + "ok" + "\x01\x02", "", false}, {u32(2) + "AB" + "\x01", "", false},
       {u32(0xFFFFFFFF) + "abc", "", false}, {u32(0x7FFFFFFF) + "abc", "", false},
       {u32(1) + "h" + u32(0xFFFFFFFF) + "abc", "", false},

@@ -1,6 +1,7 @@
-// The private work directory of one running player (POSIX).
+// The private work directory of one running player.
 //
-// Every instance gets its own directory under a per-user base:
+// Every instance gets its own directory under a per-user base. On POSIX
+// (host/work_dir_posix.cpp):
 //   $XDG_RUNTIME_DIR/kelvo/inst-XXXXXX/         when XDG_RUNTIME_DIR is usable,
 //   ${TMPDIR:-/tmp}/kelvo-<uid>/inst-XXXXXX/    otherwise.
 // The base and the instance directories are mode 0700 and owned by the user;
@@ -9,6 +10,11 @@
 // directory for as long as it lives; a directory whose lock can be taken
 // belongs to an instance that has ended and is removed when the next instance
 // starts. Removal never follows symbolic links and never recurses.
+//
+// On Windows (host/work_dir_win32.cpp) the base is "kelvo" in the user's
+// temporary folder, which lies in the user's profile and is private to the
+// user; the lock file is held open without sharing, so only an ended
+// instance's lock can be deleted. Links and junctions are never followed.
 #pragma once
 
 #include <optional>
@@ -50,7 +56,7 @@ class InstanceWorkDir {
   // directory itself, and releases the lock.
   ~InstanceWorkDir();
 
-  // The instance directory, ending in '/'.
+  // The instance directory, ending in the path separator.
   const std::string& path() const { return path_; }
 
  private:
@@ -59,6 +65,8 @@ class InstanceWorkDir {
   void release();
 
   std::string path_;
+  // The open directory and lock file. On Windows only the lock is held, as a
+  // C runtime descriptor of its file handle.
   int dir_fd_ = -1;
   int lock_fd_ = -1;
 };

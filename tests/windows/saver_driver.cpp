@@ -1,0 +1,584 @@
+// Drives kelvo.scr as Windows does and checks what a user would see: the
+// modes of the command line, the preview inside a window of ours, the
+// full-screen saver, the settings in the registry, songs and sounds.
+// Runs under Wine (tests/windows/wine_test.sh); one group per run:
+//
+//   kelvo-saver-driver GROUP PATH\kelvo.scr
+//
+// GROUP: dispatch, preview, full_screen, settings, media, first_frame.
+// Prints one line per failed check and exits 1 when any failed.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* kSaverClass = "WindowsScreenSaverClass";
+constexpr const char* kKelvoKey = "SOFTWARE\\Kelvo";
+constexpr DWORD kExitTimeoutMs = 20000;
+constexpr DWORD kDrawTimeoutMs = 40000;
+// The demo's loading screen has a handful of colours; a drawn scene has many.
+constexpr std::size_t kSceneColours = 40;
+
+std::string g_saver;
+int g_failures = 0;
+
+void fail(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::printf("FAIL: ");
+  std::vprintf(format, args);
+  std::printf("\n");
+  va_end(args);
+  std::fflush(stdout);
+  ++g_failures;
+}
+
+void note(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::vprintf(format, args);
+  std::printf("\n");
+  va_end(args);
+  std::fflush(stdout);
+}
+
+// Hands our own windows their messages while we wait: the saver's preview
+// window is a child of ours, and creating it sends messages to the parent.
+void pump(DWORD ms) {
+  const DWORD end = GetTickCount() + ms;
+  for (;;) {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+    const DWORD now = GetTickCount();
+    if (static_cast<int>(end - now) <= 0) return;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, std::min<DWORD>(end - now, 20), QS_ALLINPUT);
+  }
+}
+
+bool wait_until(const std::function<bool()>& done, DWORD timeout_ms) {
+  const DWORD end = GetTickCount() + timeout_ms;
+  while (!done()) {
+    if (static_cast<int>(end - GetTickCount()) <= 0) return false;
+    pump(25);
+  }
+  return true;
+}
+
+struct Saver {
+  PROCESS_INFORMATION info{};
+  bool started = false;
+
+  bool start(const std::string& args) {
+    std::string line = "\"" + g_saver + "\" " + args;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info);
+    if (!started) fail("cannot start %s", line.c_str());
+    return started;
+  }
+  bool running() const { return started && WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT; }
+  // The exit status, or nothing after the timeout (the process is then ended).
+  bool wait_exit(DWORD timeout_ms, DWORD& code) {
+    if (!started) return false;
+    if (!wait_until([&] { return !running(); }, timeout_ms)) {
+      TerminateProcess(info.hProcess, 99);
+      WaitForSingleObject(info.hProcess, 5000);
+      return false;
+    }
+    GetExitCodeProcess(info.hProcess, &code);
+    return true;
+  }
+  ~Saver() {
+    if (!started) return;
+    if (running()) {
+      TerminateProcess(info.hProcess, 99);
+      WaitForSingleObject(info.hProcess, 5000);
+    }
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+  }
+};
+
+// A picture as 0xRRGGBB pixels, top row first.
+struct Picture {
+  int width = 0, height = 0;
+  std::vector<std::uint32_t> pixels;
+};
+
+// The window's client area as the screen shows it.
+Picture screen_picture(HWND window) {
+  Picture picture;
+  RECT client{};
+  if (!GetClientRect(window, &client) || client.right <= 0 || client.bottom <= 0) return picture;
+  const int w = client.right, h = client.bottom;
+  POINT corner{0, 0};
+  ClientToScreen(window, &corner);
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = w;
+  info.bmiHeader.biHeight = -h;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, w, h, screen, corner.x, corner.y, SRCCOPY);
+  GdiFlush();
+  const auto* p = static_cast<const std::uint32_t*>(bits);
+  picture.width = w;
+  picture.height = h;
+  picture.pixels.assign(p, p + static_cast<std::size_t>(w) * h);
+  for (std::uint32_t& px : picture.pixels) px &= 0xFFFFFF;
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return picture;
+}
+
+// The frame the saver wrote to its snapshot file (a 24-bit bottom-up bitmap).
+Picture snapshot_picture(const std::string& path) {
+  Picture picture;
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return picture;
+  std::vector<std::uint8_t> bytes;
+  std::uint8_t buffer[65536];
+  std::size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
+  std::fclose(f);
+  auto u32 = [&](std::size_t at) {
+    return static_cast<std::uint32_t>(bytes[at] | (bytes[at + 1] << 8) | (bytes[at + 2] << 16) | (bytes[at + 3] << 24));
+  };
+  if (bytes.size() < 54 || bytes[0] != 'B' || bytes[1] != 'M') return picture;
+  const int w = static_cast<int>(u32(18)), h = static_cast<int>(u32(22));
+  const std::size_t offset = u32(10), row = (static_cast<std::size_t>(w) * 3 + 3) & ~std::size_t{3};
+  if (w <= 0 || h <= 0 || bytes.size() < offset + row * h) return picture;
+  picture.width = w;
+  picture.height = h;
+  for (int y = h - 1; y >= 0; --y) {
+    const std::uint8_t* r = bytes.data() + offset + row * y;
+    for (int x = 0; x < w; ++x) picture.pixels.push_back(r[x * 3] | (r[x * 3 + 1] << 8) | (r[x * 3 + 2] << 16));
+  }
+  return picture;
+}
+
+// A grid of points over the picture, and how many colours they show.
+std::vector<std::uint32_t> grid(const Picture& picture) {
+  std::vector<std::uint32_t> points;
+  if (picture.width <= 0 || picture.height <= 0) return points;
+  for (int gy = 0; gy < 48; ++gy)
+    for (int gx = 0; gx < 64; ++gx) {
+      const int x = (gx * 2 + 1) * picture.width / 128, y = (gy * 2 + 1) * picture.height / 96;
+      points.push_back(picture.pixels[static_cast<std::size_t>(y) * picture.width + x]);
+    }
+  return points;
+}
+
+std::size_t colours(const Picture& picture) {
+  const std::vector<std::uint32_t> points = grid(picture);
+  return std::set<std::uint32_t>(points.begin(), points.end()).size();
+}
+
+using PictureSource = std::function<Picture()>;
+
+bool draws_scene(const PictureSource& source, DWORD timeout_ms) {
+  std::size_t best = 0;
+  const bool ok = wait_until(
+      [&] {
+        best = std::max(best, colours(source()));
+        return best >= kSceneColours;
+      },
+      timeout_ms);
+  if (!ok) fail("the window shows %zu colours, not a drawn scene", best);
+  return ok;
+}
+
+// Frames keep coming: the picture changes within a few seconds.
+bool keeps_drawing(const PictureSource& source) {
+  const std::vector<std::uint32_t> first = grid(source());
+  const bool ok = wait_until([&] { return grid(source()) != first; }, 10000);
+  if (!ok) fail("the picture stopped changing");
+  return ok;
+}
+
+std::string temp_dir() {
+  char buffer[MAX_PATH + 1];
+  const DWORD n = GetTempPathA(sizeof buffer, buffer);
+  return std::string(buffer, n);
+}
+
+// What the saver instances left in the user's temporary folder.
+std::vector<std::string> leftovers() {
+  std::vector<std::string> found;
+  const std::string base = temp_dir() + "kelvo\\";
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA((base + "*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return found;
+  do {
+    const std::string name = data.cFileName;
+    if (name != "." && name != "..") found.push_back(base + name);
+  } while (FindNextFileA(find, &data));
+  FindClose(find);
+  return found;
+}
+
+void check_nothing_left(const char* when) {
+  for (const std::string& path : leftovers()) fail("%s: %s is left behind", when, path.c_str());
+}
+
+std::string reg_read(const char* name, DWORD* type = nullptr) {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kKelvoKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return "<no key>";
+  char buffer[300];
+  DWORD size = sizeof buffer - 1, t = 0;
+  std::string value = "<missing>";
+  if (RegQueryValueExA(key, name, nullptr, &t, reinterpret_cast<BYTE*>(buffer), &size) == ERROR_SUCCESS) {
+    buffer[size] = 0;
+    value = buffer;
+  }
+  if (type) *type = t;
+  RegCloseKey(key);
+  return value;
+}
+
+void reg_clear() { RegDeleteTreeA(HKEY_CURRENT_USER, kKelvoKey); }
+
+void reg_write(const std::vector<std::pair<const char*, const char*>>& values) {
+  reg_clear();
+  HKEY key;
+  RegCreateKeyExA(HKEY_CURRENT_USER, kKelvoKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+  for (const auto& [name, value] : values)
+    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), static_cast<DWORD>(std::strlen(value) + 1));
+  RegCloseKey(key);
+}
+
+// Quick settings for the runs: the demo without its song unless a test wants
+// sound.
+void reg_quiet_defaults(const char* sounds = "0") {
+  reg_write({{"Module", "kelvo"}, {"Sounds", sounds}, {"Fog", "1"}, {"ResX", "800"}, {"ResY", "600"},
+             {"Random", "0"}, {"Speed", "0"}, {"Colors", "0"}});
+}
+
+LRESULT CALLBACK parent_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  return DefWindowProcA(window, message, wparam, lparam);
+}
+
+// A window of ours, like the monitor picture the display settings show.
+HWND make_parent(int width, int height) {
+  static bool registered = false;
+  if (!registered) {
+    WNDCLASSA cls{};
+    cls.lpfnWndProc = parent_proc;
+    cls.hInstance = GetModuleHandleA(nullptr);
+    cls.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    cls.lpszClassName = "KelvoTestParent";
+    RegisterClassA(&cls);
+    registered = true;
+  }
+  RECT r{0, 0, width, height};
+  AdjustWindowRect(&r, WS_OVERLAPPEDWINDOW, FALSE);
+  HWND parent = CreateWindowA("KelvoTestParent", "Display settings", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40,
+                              r.right - r.left, r.bottom - r.top, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  pump(100);
+  return parent;
+}
+
+// Starts "/p HWND" in `parent` and waits for the preview window.
+HWND start_preview(Saver& saver, HWND parent) {
+  char args[40];
+  std::snprintf(args, sizeof args, "/p %llu", static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(parent)));
+  if (!saver.start(args)) return nullptr;
+  HWND child = nullptr;
+  if (!wait_until([&] { return (child = FindWindowExA(parent, nullptr, kSaverClass, "Preview")) != nullptr; },
+                  kDrawTimeoutMs))
+    fail("no child window of class %s titled Preview", kSaverClass);
+  return child;
+}
+
+HWND find_full_screen() { return FindWindowA(kSaverClass, "Screen Saver"); }
+
+// Starts "/s" and waits for its window.
+HWND start_full_screen(Saver& saver) {
+  if (!saver.start("/s")) return nullptr;
+  HWND window = nullptr;
+  if (!wait_until([&] { return (window = find_full_screen()) != nullptr; }, kDrawTimeoutMs))
+    fail("no window titled Screen Saver");
+  return window;
+}
+
+bool same_mode(const DEVMODEA& a, const DEVMODEA& b) {
+  return a.dmPelsWidth == b.dmPelsWidth && a.dmPelsHeight == b.dmPelsHeight && a.dmBitsPerPel == b.dmBitsPerPel;
+}
+
+DEVMODEA current_mode() {
+  DEVMODEA mode{};
+  mode.dmSize = sizeof mode;
+  EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode);
+  return mode;
+}
+
+void press_key(HWND window, WORD key) {
+  SetForegroundWindow(window);
+  pump(100);
+  INPUT input[2]{};
+  input[0].type = INPUT_KEYBOARD;
+  input[0].ki.wVk = key;
+  input[1] = input[0];
+  input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  SendInput(2, input, sizeof(INPUT));
+}
+
+// ------------------------------------------------------------------ groups --
+
+void test_dispatch() {
+  // A window number that names no window.
+  std::uintptr_t no_window = 0x7FFF0000;
+  while (IsWindow(reinterpret_cast<HWND>(no_window))) no_window += 4;
+  const struct {
+    std::string args;
+    DWORD expected;
+  } cases[] = {
+      {"/p 0", static_cast<DWORD>(-1)},
+      {"/p " + std::to_string(no_window), static_cast<DWORD>(-1)},
+      {"-l", static_cast<DWORD>(-1)},  // preview without a window number
+      {"/x", static_cast<DWORD>(-1)},
+      {"/a", static_cast<DWORD>(-1)},  // no screen-saver password on this line of Windows
+      {"/a 0", static_cast<DWORD>(-1)},
+  };
+  for (const auto& c : cases) {
+    Saver saver;
+    if (!saver.start(c.args)) continue;
+    DWORD code = 0;
+    if (!saver.wait_exit(kExitTimeoutMs, code))
+      fail("'%s' did not exit", c.args.c_str());
+    else if (code != c.expected)
+      fail("'%s' exited with %ld, expected %ld", c.args.c_str(), static_cast<long>(code), static_cast<long>(c.expected));
+  }
+  check_nothing_left("after the refused modes");
+}
+
+void test_preview() {
+  reg_quiet_defaults();
+  // A GL child window of another process's window is not composed onto
+  // Wine's screen: the saver writes what it draws to a bitmap instead.
+  const std::string snapshot = temp_dir() + "kelvo-preview.bmp";
+  DeleteFileA(snapshot.c_str());
+  SetEnvironmentVariableA("KELVO_SNAPSHOT", snapshot.c_str());
+  HWND parent = make_parent(320, 240);
+  Saver saver;
+  HWND child = start_preview(saver, parent);
+  if (!child) return;
+  RECT pc{}, cc{};
+  GetClientRect(parent, &pc);
+  GetClientRect(child, &cc);
+  if (pc.right != cc.right || pc.bottom != cc.bottom)
+    fail("the preview is %ldx%ld, its parent's client area %ldx%ld", cc.right, cc.bottom, pc.right, pc.bottom);
+  if (!(GetWindowLongA(child, GWL_STYLE) & WS_CHILD)) fail("the preview is not a child window");
+  const PictureSource drawn = [&] { return snapshot_picture(snapshot); };
+  if (draws_scene(drawn, kDrawTimeoutMs)) {
+    keeps_drawing(drawn);
+    // The saver replaces the file once a second: a read may meet the moment
+    // of the swap.
+    Picture picture;
+    wait_until([&] { return (picture = drawn()).width > 0; }, 5000);
+    if (picture.width != pc.right || picture.height != pc.bottom)
+      fail("the preview draws %dx%d pixels into a %ldx%ld window", picture.width, picture.height, pc.right, pc.bottom);
+  }
+  SetEnvironmentVariableA("KELVO_SNAPSHOT", nullptr);
+  DeleteFileA(snapshot.c_str());
+  // No full-screen window appears beside the preview.
+  if (find_full_screen()) fail("a full-screen window appeared in preview mode");
+  // Closing the parent ends the saver.
+  DestroyWindow(parent);
+  DWORD code = 0;
+  if (!saver.wait_exit(kExitTimeoutMs, code))
+    fail("the saver did not end when its parent window closed");
+  else if (code != 0)
+    fail("the preview exited with %lu", code);
+  check_nothing_left("after the preview");
+}
+
+void test_full_screen() {
+  reg_quiet_defaults();
+  const DEVMODEA before = current_mode();
+  Saver first;
+  HWND window = start_full_screen(first);
+  if (!window) return;
+  if (!(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST)) fail("the full-screen window is not top-most");
+  if (GetWindowLongA(window, GWL_STYLE) & WS_CHILD) fail("the full-screen window is a child window");
+  const PictureSource shown = [&] { return screen_picture(window); };
+  if (draws_scene(shown, kDrawTimeoutMs)) keeps_drawing(shown);
+  const DEVMODEA during = current_mode();
+  if (during.dmPelsWidth != 800 || during.dmPelsHeight != 600)
+    fail("the display runs at %lux%lu, not the configured 800x600", during.dmPelsWidth, during.dmPelsHeight);
+  RECT r{};
+  GetWindowRect(window, &r);
+  if (r.left != 0 || r.top != 0 || r.right != 800 || r.bottom != 600)
+    fail("the full-screen window covers %ld,%ld-%ld,%ld, not the 800x600 screen", r.left, r.top, r.right, r.bottom);
+
+  // A second start brings the first to the front and ends.
+  {
+    Saver second;
+    if (second.start("/s")) {
+      DWORD code = 1;
+      if (!second.wait_exit(kExitTimeoutMs, code))
+        fail("a second full-screen start did not end");
+      else if (code != 0)
+        fail("a second full-screen start exited with %lu", code);
+    }
+    if (!first.running()) fail("the first saver ended when the second started");
+  }
+  // '0' does not end it; another key does.
+  press_key(window, '0');
+  pump(1000);
+  if (!first.running()) fail("the key 0 ended the saver");
+  press_key(window, 'A');
+  DWORD code = 1;
+  if (!first.wait_exit(kExitTimeoutMs, code))
+    fail("a key press did not end the saver");
+  else if (code != 0)
+    fail("the saver exited with %lu", code);
+  check_nothing_left("after full screen");
+  const DEVMODEA after = current_mode();
+  if (!same_mode(before, after))
+    fail("the display mode was %lux%lux%lu and is %lux%lux%lu", before.dmPelsWidth, before.dmPelsHeight,
+         before.dmBitsPerPel, after.dmPelsWidth, after.dmPelsHeight, after.dmBitsPerPel);
+}
+
+// Runs a short preview (no display mode change) so that the saver reads and
+// stores its settings.
+void run_preview_briefly() {
+  HWND parent = make_parent(200, 150);
+  Saver saver;
+  if (!start_preview(saver, parent)) return;
+  pump(500);
+  DestroyWindow(parent);
+  DWORD code = 0;
+  if (!saver.wait_exit(kExitTimeoutMs, code)) fail("the preview did not end");
+}
+
+void test_settings() {
+  const std::vector<std::pair<const char*, const char*>> defaults = {
+      {"Module", "kelvo"}, {"Sounds", "1"}, {"Fog", "1"},   {"ResX", "800"},
+      {"ResY", "600"},     {"Random", "0"}, {"Speed", "0"}, {"Colors", "0"}};
+  const struct {
+    const char* what;
+    std::vector<std::pair<const char*, const char*>> stored;  // empty: no key
+    std::vector<std::pair<const char*, const char*>> expected;
+  } cases[] = {
+      {"no key", {}, defaults},
+      // A missing value takes its default alone; the user's other choices stay.
+      {"a key without Colors",
+       {{"Module", "other"}, {"Sounds", "0"}, {"Fog", "0"}, {"ResX", "1024"}, {"ResY", "768"}, {"Random", "0"},
+        {"Speed", "2"}},
+       {{"Module", "other"}, {"Sounds", "0"}, {"Fog", "0"}, {"ResX", "1024"}, {"ResY", "768"}, {"Random", "0"},
+        {"Speed", "2"}, {"Colors", "0"}}},
+      {"a complete key",
+       {{"Module", "kelvo"}, {"Sounds", "0"}, {"Fog", "0"}, {"ResX", "1024x"}, {"ResY", "768"}, {"Random", "0"},
+        {"Speed", "2"}, {"Colors", "1"}},
+       {{"Module", "kelvo"}, {"Sounds", "0"}, {"Fog", "0"}, {"ResX", "1024x"}, {"ResY", "768"}, {"Random", "0"},
+        {"Speed", "2"}, {"Colors", "1"}}},
+  };
+  for (const auto& c : cases) {
+    if (c.stored.empty())
+      reg_clear();
+    else
+      reg_write(c.stored);
+    run_preview_briefly();
+    for (const auto& [name, value] : c.expected) {
+      DWORD type = 0;
+      const std::string got = reg_read(name, &type);
+      if (got != value) fail("%s: %s is '%s', expected '%s'", c.what, name, got.c_str(), value);
+      if (type != REG_SZ) fail("%s: %s is not a string value", c.what, name);
+    }
+  }
+  check_nothing_left("after the settings runs");
+}
+
+void test_media() {
+  // The song starts with the scene and the script plays sounds from its first
+  // line; without a sound card neither may hold up the frames or the end.
+  reg_quiet_defaults("1");
+  Saver saver;
+  HWND window = start_full_screen(saver);
+  if (!window) return;
+  const PictureSource shown = [&] { return screen_picture(window); };
+  if (draws_scene(shown, kDrawTimeoutMs)) {
+    keeps_drawing(shown);
+    pump(3000);  // the script's first sounds
+    keeps_drawing(shown);
+  }
+  const DWORD pressed = GetTickCount();
+  press_key(window, VK_SPACE);
+  DWORD code = 1;
+  if (!saver.wait_exit(kExitTimeoutMs, code))
+    fail("the saver did not end with its song open");
+  else
+    note("ended %lu ms after the key press", GetTickCount() - pressed);
+  check_nothing_left("after the run with sound");
+}
+
+// The figure: time from the start of "/s" to the first frame of the demo on
+// the screen, five runs.
+void test_first_frame() {
+  reg_quiet_defaults();
+  std::vector<DWORD> times;
+  for (int run = 0; run < 5; ++run) {
+    const DWORD start = GetTickCount();
+    Saver saver;
+    if (!saver.start("/s")) return;
+    HWND window = nullptr;
+    if (!wait_until([&] { return (window = find_full_screen()) != nullptr && colours(screen_picture(window)) >= kSceneColours; },
+                    kDrawTimeoutMs)) {
+      fail("run %d drew no scene", run + 1);
+      return;
+    }
+    times.push_back(GetTickCount() - start);
+    press_key(window, 'A');
+    DWORD code = 0;
+    saver.wait_exit(kExitTimeoutMs, code);
+  }
+  std::vector<DWORD> sorted = times;
+  std::sort(sorted.begin(), sorted.end());
+  std::printf("first frame after (ms):");
+  for (DWORD t : times) std::printf(" %lu", t);
+  std::printf("; median %lu\n", sorted[2]);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: kelvo-saver-driver GROUP PATH\\kelvo.scr\n");
+    return 2;
+  }
+  const std::string group = argv[1];
+  g_saver = argv[2];
+  const struct {
+    const char* name;
+    void (*run)();
+  } groups[] = {{"dispatch", test_dispatch}, {"preview", test_preview},   {"full_screen", test_full_screen},
+                {"settings", test_settings}, {"media", test_media},       {"first_frame", test_first_frame}};
+  for (const auto& g : groups) {
+    if (group != g.name) continue;
+    g.run();
+    if (g_failures == 0) std::printf("%s: passed\n", g.name);
+    return g_failures == 0 ? 0 : 1;
+  }
+  std::fprintf(stderr, "kelvo-saver-driver: unknown group %s\n", group.c_str());
+  return 2;
+}
