@@ -20,6 +20,7 @@
 #include "config/settings_dialog_model.h"
 #include "config/settings_dialog_view.h"
 #include "host/base/files.h"
+#include "host/sdl_video.h"
 #include "host/settings_file.h"
 #include "host/user_dirs_posix.h"
 #include "package/package_search.h"
@@ -39,21 +40,6 @@ constexpr float kSmallFontPixels = 12.0f;
 
 std::string package_places() {
   return "Packages are found beside the program, in ~/.local/share/kelvo and in " KELVO_SHARE_DIR ".";
-}
-
-// Without a display SDL falls back to drivers that show nothing; a dialog
-// nobody can see would wait for ever.
-bool visible_video_driver(std::string& reason) {
-  const char* driver = SDL_GetCurrentVideoDriver();
-  if (!driver) {
-    reason = SDL_GetError();
-    return false;
-  }
-  const bool invisible = std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0;
-  const char* requested = std::getenv("SDL_VIDEODRIVER");
-  if (!invisible || (requested && std::strstr(requested, driver))) return true;
-  reason = std::string("no display; only SDL's ") + driver + " video driver started";
-  return false;
 }
 
 bool key_of(const SDL_KeyboardEvent& key, DialogKey& out) {
@@ -212,14 +198,9 @@ int run_settings_dialog(const SettingsDialogRequest&) {
   Engine& e = *engine;
   open_log_from_environment(e.log, [] { return debug_log_file(); }, "kelvo");
 
-  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-    std::fprintf(stderr, "kelvo: no display available for the settings (%s)\n", SDL_GetError());
-    return 1;
-  }
   std::string reason;
-  if (!visible_video_driver(reason)) {
+  if (!start_sdl_video(reason)) {
     std::fprintf(stderr, "kelvo: no display available for the settings (%s)\n", reason.c_str());
-    SDL_Quit();
     return 1;
   }
 

@@ -15,6 +15,7 @@
 #include "host/engine_proc.h"
 #include "host/mode_dispatch.h"
 #include "host/sdl_platform.h"
+#include "host/sdl_video.h"
 #include "host/start_failure.h"
 #include "host/settings_file.h"
 #include "host/x11_foreign_window.h"
@@ -46,26 +47,6 @@ void stored_size(int& width, int& height) {
   };
   number("ResX", width);
   number("ResY", height);
-}
-
-// Without any display SDL falls back to drivers that show nothing (offscreen,
-// dummy); those only count when SDL_VIDEODRIVER asks for them by name.
-bool real_display_or_requested(std::string& reason) {
-  const char* driver = SDL_GetCurrentVideoDriver();
-  if (!driver) {
-    reason = SDL_GetError();
-    return false;
-  }
-  if (std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0) return true;
-  const char* requested = std::getenv("SDL_VIDEODRIVER");
-  if (requested && std::strstr(requested, driver)) return true;
-  const char* x_display = std::getenv("DISPLAY");
-  if (x_display && *x_display)
-    reason = std::string("cannot open display ") + x_display;
-  else
-    reason = "DISPLAY is not set";
-  reason += std::string("; only SDL's ") + driver + " video driver started";
-  return false;
 }
 
 long send(Engine& e, SdlPlatform& platform, MessageType type, int key = 0, int x = 0, int y = 0) {
@@ -207,14 +188,9 @@ int run_player(const PlayerOptions& options) {
   e.overrides.data_dir = options.data_dir;
   e.overrides.show_frame_rate = options.show_frame_rate();
 
-  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-    std::fprintf(stderr, "kelvo: no display available (%s)\n", SDL_GetError());
-    return 1;
-  }
   std::string error;
-  if (!real_display_or_requested(error)) {
+  if (!start_sdl_video(error)) {
     std::fprintf(stderr, "kelvo: no display available (%s)\n", error.c_str());
-    SDL_Quit();
     return 1;
   }
   // Xlib's default handler (SDL passes errors on to it) ends the process on
