@@ -10,6 +10,9 @@ namespace kelvo {
 struct SettingsDialogRequest {
   // The window the dialog belongs to, when the caller named one.
   std::optional<std::uint64_t> parent_window;
+  // Whether it belongs to a window at all; when the named one is not a
+  // window, the foreground window is taken.
+  bool owned = false;
 };
 
 // Shows the dialog until OK, Cancel or closing. Returns the process's exit

@@ -124,7 +124,9 @@ int open_settings_dialog(SettingsDialog& d, Engine& settings, SettingsStore& sto
   d.store = &store;
   d.information = std::move(information);
   Engine& e = settings;
-  if (!read_settings(e, store)) store_defaults(e, store);
+  // A value that cannot be read takes its default alone and the store is
+  // completed; the user's other choices stay, even after Cancel.
+  load_settings(e, store);
 
   // The package list sorts itself, as a sorted list control does.
   d.packages = std::move(packages);

@@ -110,8 +110,8 @@ struct SettingsDialog {
   DialogEnd end = DialogEnd::open;
 };
 
-// Opening the dialog: reads the settings (storing the defaults when they
-// cannot be read), fills the package list (sorted without regard to case)
+// Opening the dialog: reads the settings (a value that cannot be read takes
+// its default and is stored; the others are kept), fills the package list (sorted without regard to case)
 // and the resolution list, selects the module's package and the stored size
 // (none when the size is not in the list), sets the check boxes and loads the
 // selected package's thumbnail. Returns 1.

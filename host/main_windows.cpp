@@ -30,6 +30,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     case kelvo::SaverMode::config: {
       kelvo::SettingsDialogRequest dialog;
       dialog.parent_window = request.window;
+      dialog.owned = request.config_owned;
       return kelvo::run_settings_dialog(dialog);
     }
     case kelvo::SaverMode::change_password:

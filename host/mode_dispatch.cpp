@@ -52,6 +52,7 @@ ModeRequest dispatch_mode(std::string_view s) {
     case 'c':
     case 'C':
       r.mode = SaverMode::config;
+      r.config_owned = true;
       if (!s.empty() && s.front() == ':') {
         s.remove_prefix(1);
         r.window = read_window_number(s);

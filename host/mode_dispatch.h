@@ -2,7 +2,7 @@
 // every platform: blanks, '-' and '/' are skipped and the first other
 // character names the mode, in either case.
 //
-//   (nothing)      configuration dialog, no parent window
+//   (nothing)      configuration dialog, no owner window
 //   S              full screen
 //   P n, L n       preview inside window n (n decimal; 0 is refused)
 //   C, C:n         configuration dialog over window n, else the foreground one
@@ -26,6 +26,9 @@ struct ModeRequest {
   // The window number that followed the letter; nullopt when there was none.
   // A number too large for 64 bits names no window and reads as 0.
   std::optional<std::uint64_t> window;
+  // Configuration asked for by its letter: the dialog belongs to the named
+  // window, or to the foreground one. An empty command line opens it alone.
+  bool config_owned = false;
 };
 
 // The exit status of a refused mode (-1, which a POSIX shell sees as 255).

@@ -46,14 +46,15 @@ bool RegistrySettings::write(const std::vector<std::pair<std::string, std::strin
   if (RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
                       nullptr) != ERROR_SUCCESS)
     return false;
+  bool all_written = true;
   for (const auto& [name, value] : values) {
     // Stored with the terminating zero, as registry readers expect.
-    RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                   static_cast<DWORD>(value.size() + 1));
+    all_written &= RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                  static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
   }
   RegFlushKey(key);
   RegCloseKey(key);
-  return true;
+  return all_written;
 }
 
 }  // namespace kelvo

@@ -22,6 +22,7 @@ class RegistrySettings : public SettingsStore {
   // Only string values count; a value of another type, or one too long for
   // the 255-byte buffer it is read into, is missing.
   std::optional<std::string> read(std::string_view name) override;
+  // False when the key cannot be made or any value was refused.
   bool write(const std::vector<std::pair<std::string, std::string>>& values) override;
 
  private:

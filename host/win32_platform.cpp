@@ -203,7 +203,9 @@ std::string Win32Platform::work_directory() { return work_dir_.path(); }
 
 std::string Win32Platform::program_directory() { return program_directory_win32(); }
 
-std::string Win32Platform::debug_log_path() {
+std::string Win32Platform::debug_log_path() { return debug_log_path_win32(); }
+
+std::string debug_log_path_win32() {
   char buffer[MAX_PATH];
   const DWORD n = GetEnvironmentVariableA("LOCALAPPDATA", buffer, sizeof buffer);
   std::string dir = n > 0 && n < sizeof buffer ? std::string(buffer, n) : InstanceWorkDir::base_path();

@@ -77,4 +77,8 @@ class Win32Platform : public Platform {
 // line names no existing folder (a program started by its bare name).
 std::string program_directory_win32();
 
+// Where KELVO_LOG=1 writes the log: "%LOCALAPPDATA%\Kelvo\debug.txt" (the
+// folder is made if missing).
+std::string debug_log_path_win32();
+
 }  // namespace kelvo

@@ -95,6 +95,18 @@ TEST(SettingsDialog, OpeningSelectsTheModuleTheStoredSizeAndTheBoxes) {
                                          {"ResY", "600"}, {"Random", "0"}, {"Speed", "0"}, {"Colors", "0"}}));
   EXPECT_EQ(fresh.d.resolution_selection, 1);
   EXPECT_TRUE(dialog_checked(fresh.d, kIdFog));
+
+  // A bad value takes its default alone: the user's other choices are shown
+  // and stay stored.
+  DialogRig partly;
+  Values bad = stored("other", 2, 1024, 768);
+  bad["Colors"] = "x";
+  partly.open(bad, {{"kelvo", "k"}, {"other", "o"}});
+  Values completed = stored("other", 2, 1024, 768);
+  EXPECT_EQ(partly.store.values, completed);
+  EXPECT_EQ(partly.d.package_selection, 1);
+  EXPECT_EQ(partly.d.resolution_selection, 2);
+  EXPECT_TRUE(dialog_checked(partly.d, kIdHalfSpeed));
 }
 
 TEST(SettingsDialog, CommandTableSpeedBoxesResolutionOkAndCancel) {

@@ -1,11 +1,12 @@
 // Drives kelvo.scr as Windows does and checks what a user would see: the
 // modes of the command line, the preview inside a window of ours, the
-// full-screen saver, the settings in the registry, songs and sounds.
-// Runs under Wine (tests/windows/wine_test.sh); one group per run:
+// full-screen saver, the settings in the registry, the settings dialog,
+// songs and sounds. Runs under Wine (tests/windows/wine_test.sh); one group
+// per run:
 //
 //   kelvo-saver-driver GROUP PATH\kelvo.scr
 //
-// GROUP: dispatch, preview, full_screen, settings, media, first_frame.
+// GROUP: dispatch, preview, full_screen, settings, dialog, media, first_frame.
 // Prints one line per failed check and exits 1 when any failed.
 #include <windows.h>
 
@@ -17,6 +18,11 @@
 #include <set>
 #include <string>
 #include <vector>
+
+#include "config/settings_dialog_model.h"
+#include "package/member_stream.h"
+#include "package/pak_coder.h"
+#include "support/bmp_writer.h"
 
 namespace {
 
@@ -79,8 +85,8 @@ struct Saver {
   PROCESS_INFORMATION info{};
   bool started = false;
 
-  bool start(const std::string& args) {
-    std::string line = "\"" + g_saver + "\" " + args;
+  bool start(const std::string& args, const std::string& program = g_saver) {
+    std::string line = "\"" + program + "\" " + args;
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info);
@@ -509,6 +515,350 @@ void test_settings() {
   check_nothing_left("after the settings runs");
 }
 
+// ------------------------------------------------------------- dialog --
+
+using Values = std::vector<std::pair<const char*, const char*>>;
+
+// Every value under the key is as expected.
+void expect_registry(const char* when, const Values& expected) {
+  for (const auto& [name, value] : expected) {
+    const std::string got = reg_read(name);
+    if (got != value) fail("%s: %s is '%s', expected '%s'", when, name, got.c_str(), value);
+  }
+}
+
+bool write_file(const std::string& path, const std::string& bytes) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  return std::fclose(f) == 0 && ok;
+}
+
+std::string package_bytes(const std::vector<std::pair<std::string, std::string>>& members) {
+  std::string stream;
+  for (const auto& [name, data] : members) kelvo::append_member(stream, name, data);
+  const std::vector<std::uint8_t> coded =
+      kelvo::pak_encode(std::vector<std::uint8_t>(stream.begin(), stream.end()));
+  return std::string(coded.begin(), coded.end());
+}
+
+// The thumbnail colours, 0xRRGGBB.
+constexpr std::uint32_t kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF, kYellow = 0xFFFF00;
+
+// 64 x 48 with a 4-entry colour table: red, green / blue, yellow quarters.
+std::string quarters_bitmap() {
+  kelvo::test::Picture picture;
+  for (int y = 0; y < 48; ++y)
+    picture.push_back(std::string(32, y < 24 ? 'R' : 'B') + std::string(32, y < 24 ? 'G' : 'Y'));
+  kelvo::test::BmpSpec spec;
+  spec.bits = 4;
+  spec.colors = {kRed, kGreen, kBlue, kYellow};
+  spec.clr_used = 4;
+  kelvo::test::encode_rows(spec, picture);
+  return kelvo::test::write_bmp(spec);
+}
+
+// A folder as a user sets it up: a copy of the saver with the demo package
+// and two more beside it, "bands" (its thumbnail has four coloured quarters)
+// and "plain" (no thumbnail). The list shows them as bands, kelvo, plain.
+struct DialogApp {
+  std::string dir = temp_dir() + "kelvo-dialog\\";
+  std::string saver = dir + "kelvo.scr";
+  const char* files[4] = {"kelvo.scr", "kelvo.pak", "bands.pak", "plain.pak"};
+
+  bool make() {
+    CreateDirectoryA(dir.c_str(), nullptr);
+    const std::string from = g_saver.substr(0, g_saver.rfind('\\') + 1);
+    const bool ok = CopyFileA(g_saver.c_str(), saver.c_str(), FALSE) &&
+                    CopyFileA((from + "kelvo.pak").c_str(), (dir + "kelvo.pak").c_str(), FALSE) &&
+                    write_file(dir + "bands.pak",
+                               package_bytes({{"SCENE1.TXT", "scene"}, {"THUMB.BMP", quarters_bitmap()}})) &&
+                    write_file(dir + "plain.pak", package_bytes({{"SCENE1.TXT", "scene"}}));
+    if (!ok) fail("cannot set up the saver's folder %s", dir.c_str());
+    return ok;
+  }
+  ~DialogApp() {
+    for (const char* name : files) DeleteFileA((dir + name).c_str());
+    RemoveDirectoryA(dir.c_str());
+  }
+};
+
+// One run of "kelvo.scr /c...", driven through its controls as another
+// program can drive a dialog.
+struct DialogRun {
+  Saver saver;
+  HWND dialog = nullptr;
+
+  bool open(const std::string& program, const std::string& args) {
+    if (!saver.start(args, program)) return false;
+    if (!wait_until(
+            [&] {
+              dialog = FindWindowA("#32770", kelvo::kSettingsDialogCaption);
+              return dialog && IsWindowVisible(dialog);
+            },
+            kDrawTimeoutMs)) {
+      fail("'%s' shows no dialog titled %s", args.c_str(), kelvo::kSettingsDialogCaption);
+      return false;
+    }
+    return true;
+  }
+  HWND item(int id) const { return GetDlgItem(dialog, id); }
+  void click(int id) const { SendMessageA(item(id), BM_CLICK, 0, 0); }
+  // Picks a list entry as the user does: the selection changes, the dialog
+  // is told.
+  void pick(int id, int entry) const {
+    SendMessageA(item(id), CB_SETCURSEL, static_cast<WPARAM>(entry), 0);
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(item(id)));
+  }
+  bool checked(int id) const { return SendMessageA(item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+  // (Wine hands a list's text to another process as UTF-16 whichever way
+  // it is asked for.)
+  std::string entry_text(int id, int entry) const {
+    wchar_t text[300] = L"";
+    if (SendMessageW(item(id), CB_GETLBTEXTLEN, static_cast<WPARAM>(entry), 0) >= 300) return "<too long>";
+    SendMessageW(item(id), CB_GETLBTEXT, static_cast<WPARAM>(entry), reinterpret_cast<LPARAM>(text));
+    char narrow[600] = "";
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, narrow, sizeof narrow, nullptr, nullptr);
+    return narrow;
+  }
+  std::vector<std::string> entries(int id) const {
+    std::vector<std::string> all;
+    const LRESULT n = SendMessageA(item(id), CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < n; ++i) all.push_back(entry_text(id, static_cast<int>(i)));
+    return all;
+  }
+  std::string selected(int id) const {
+    const LRESULT at = SendMessageA(item(id), CB_GETCURSEL, 0, 0);
+    return at < 0 ? "<none>" : entry_text(id, static_cast<int>(at));
+  }
+  // The dialog closes and the saver exits with 0.
+  void expect_end(const char* how) {
+    DWORD code = 1;
+    if (!saver.wait_exit(kExitTimeoutMs, code))
+      fail("%s did not close the dialog", how);
+    else if (code != 0)
+      fail("after %s the saver exited with %lu", how, code);
+  }
+};
+
+std::string window_text(HWND window) {
+  char text[300] = "";
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
+// The class and the style bits a control of the template's kind has.
+struct KindCheck {
+  const char* window_class;
+  DWORD mask, style;
+};
+
+KindCheck kind_check(const kelvo::DialogControl& c) {
+  using kelvo::ControlKind;
+  switch (c.kind) {
+    case ControlKind::group_box: return {"Button", BS_TYPEMASK, BS_GROUPBOX};
+    case ControlKind::thumbnail_area: return {"Static", SS_TYPEMASK | SS_SUNKEN, SS_BLACKRECT | SS_SUNKEN};
+    case ControlKind::drop_down_list:
+      return {"ComboBox", 3 | CBS_SORT,
+              static_cast<DWORD>(CBS_DROPDOWNLIST | (c.id == kelvo::kIdPackageList ? CBS_SORT : 0))};
+    case ControlKind::information_text:
+    case ControlKind::label: return {"Static", SS_TYPEMASK, SS_LEFT};
+    case ControlKind::check_box: return {"Button", BS_TYPEMASK, BS_AUTOCHECKBOX};
+    case ControlKind::push_button: return {"Button", BS_TYPEMASK, BS_PUSHBUTTON};
+    case ControlKind::default_push_button: return {"Button", BS_TYPEMASK, BS_DEFPUSHBUTTON};
+  }
+  return {"", 0, 0};
+}
+
+// The dialog's child windows are the template's controls in its order: id,
+// class, style, text and place (dialog units scaled by the dialog's size).
+void check_dialog_layout(HWND dialog) {
+  RECT client{};
+  GetClientRect(dialog, &client);
+  const double sx = client.right / static_cast<double>(kelvo::kSettingsDialogWidth);
+  const double sy = client.bottom / static_cast<double>(kelvo::kSettingsDialogHeight);
+  HWND child = GetWindow(dialog, GW_CHILD);
+  for (const kelvo::DialogControl& c : kelvo::kSettingsDialogControls) {
+    char what[64];
+    std::snprintf(what, sizeof what, "control %d \"%s\"", c.id, c.text);
+    if (!child) {
+      fail("the dialog has no %s", what);
+      return;
+    }
+    if (static_cast<WORD>(GetDlgCtrlID(child)) != static_cast<WORD>(c.id))
+      fail("%s: the dialog's control in its place has the id %d", what, GetDlgCtrlID(child));
+    const KindCheck kind = kind_check(c);
+    char window_class[64] = "";
+    GetClassNameA(child, window_class, sizeof window_class);
+    if (lstrcmpiA(window_class, kind.window_class) != 0)
+      fail("%s is a %s, not a %s", what, window_class, kind.window_class);
+    const DWORD style = static_cast<DWORD>(GetWindowLongA(child, GWL_STYLE));
+    if ((style & kind.mask) != kind.style) fail("%s has the style %#lx", what, style);
+    const std::string text = window_text(child);
+    if (c.kind == kelvo::ControlKind::information_text) {
+      if (text.find("kelvo.scr") == std::string::npos) fail("the information line says '%s'", text.c_str());
+    } else if (c.kind != kelvo::ControlKind::drop_down_list && text != c.text) {
+      fail("%s shows '%s'", what, text.c_str());
+    }
+    RECT r{};
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+    // A closed drop-down list is one line high; the rest is its list.
+    const bool any_height = c.kind == kelvo::ControlKind::drop_down_list;
+    const auto off = [](double got, double expected) { return got < expected - 1.5 || got > expected + 1.5; };
+    if (off(r.left, c.x * sx) || off(r.top, c.y * sy) || off(r.right, (c.x + c.width) * sx) ||
+        (!any_height && off(r.bottom, (c.y + c.height) * sy)))
+      fail("%s lies at %ld,%ld-%ld,%ld, expected %.0f,%.0f-%.0f,%.0f", what, r.left, r.top, r.right, r.bottom,
+           c.x * sx, c.y * sy, (c.x + c.width) * sx, (c.y + c.height) * sy);
+    child = GetWindow(child, GW_HWNDNEXT);
+  }
+  if (child) fail("the dialog has more controls than its template");
+}
+
+// What the thumbnail area shows near its four corners and in the middle of
+// its quarters, as the screen shows it: a thumbnail stretched over the whole
+// area has the same colour near each corner as in that corner's quarter.
+std::vector<std::uint32_t> thumbnail_colours(HWND area) {
+  const Picture p = screen_picture(area);
+  if (p.width < 8 || p.height < 8) return {};
+  const auto at = [&](int x, int y) { return p.pixels[static_cast<std::size_t>(y) * p.width + x]; };
+  const int w = p.width, h = p.height;
+  return {at(w / 4, h / 4), at(3 * w / 4, h / 4), at(w / 4, 3 * h / 4), at(3 * w / 4, 3 * h / 4),
+          at(1, 1),         at(w - 2, 1),         at(1, h - 2),         at(w - 2, h - 2)};
+}
+
+std::uint32_t system_rgb(int index) {
+  const COLORREF c = GetSysColor(index);
+  return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+}
+
+// The quarters' colours, or none for the bare area: all of it the black
+// rectangle's colour (the window-frame colour on Windows, the darkest 3D
+// shadow in Wine, grey in its default theme).
+void shows_thumbnail(HWND area, const std::vector<std::uint32_t>& quarters, const char* what) {
+  std::vector<std::uint32_t> expected = quarters;
+  expected.insert(expected.end(), quarters.begin(), quarters.end());
+  const auto as_expected = [&](const std::vector<std::uint32_t>& got) {
+    if (!quarters.empty()) return got == expected;
+    for (const int index : {COLOR_WINDOWFRAME, COLOR_3DDKSHADOW})
+      if (got == std::vector<std::uint32_t>(8, system_rgb(index))) return true;
+    return false;
+  };
+  std::vector<std::uint32_t> got;
+  if (wait_until([&] { return as_expected(got = thumbnail_colours(area)); }, 10000)) return;
+  std::string seen;
+  for (std::uint32_t c : got) seen += " " + std::to_string(c);
+  fail("the thumbnail area of %s shows%s", what, seen.empty() ? " nothing" : seen.c_str());
+}
+
+void test_dialog() {
+  using namespace kelvo;
+  DialogApp app;
+  if (!app.make()) return;
+  const Values stored = {{"Module", "bands"}, {"Sounds", "1"}, {"Fog", "0"},   {"ResX", "800"},
+                         {"ResY", "600"},     {"Random", "0"}, {"Speed", "1"}, {"Colors", "1"}};
+  const std::vector<std::uint32_t> quarters = {kRed, kGreen, kBlue, kYellow}, bare;
+
+  // The template, what opening shows, each package's thumbnail; then changes
+  // that Cancel drops.
+  reg_write(stored);
+  {
+    DialogRun run;
+    if (!run.open(app.saver, "/c")) return;
+    check_dialog_layout(run.dialog);
+    const std::vector<std::string> packages = {"bands", "kelvo", "plain"};
+    if (run.entries(kIdPackageList) != packages) fail("the package list is not bands, kelvo, plain");
+    if (run.selected(kIdPackageList) != "bands") fail("the package shown is %s", run.selected(kIdPackageList).c_str());
+    const std::vector<std::string> sizes(kResolutionTexts.begin(), kResolutionTexts.end());
+    if (run.entries(kIdResolutionList) != sizes) fail("the resolution list is not the five sizes");
+    if (run.selected(kIdResolutionList) != "800x600")
+      fail("the resolution shown is %s", run.selected(kIdResolutionList).c_str());
+    const struct {
+      int id;
+      bool on;
+    } boxes[] = {{kIdSounds, true},   {kIdFog, false},        {kIdRandom, false},
+                 {kIdColors, true},   {kIdDoubleSpeed, true}, {kIdHalfSpeed, false}};
+    for (const auto& b : boxes)
+      if (run.checked(b.id) != b.on) fail("check box %d is %s", b.id, b.on ? "clear" : "checked");
+
+    HWND area = run.item(kIdThumbnail);
+    shows_thumbnail(area, quarters, "bands on opening");
+    run.pick(kIdPackageList, 2);
+    shows_thumbnail(area, bare, "plain");
+    run.pick(kIdPackageList, 0);
+    shows_thumbnail(area, quarters, "bands picked again");
+
+    run.click(kIdHalfSpeed);
+    if (run.checked(kIdDoubleSpeed) || !run.checked(kIdHalfSpeed))
+      fail("checking Half Speed did not clear Double Speed");
+    run.click(kIdFog);
+    run.pick(kIdResolutionList, 4);
+    run.pick(kIdPackageList, 1);
+    run.click(kIdCancel);
+    run.expect_end("Cancel");
+  }
+  expect_registry("after Cancel", stored);
+
+  // Escape and the close box act as Cancel. "/c" opens the dialog over the
+  // foreground window, an empty command line on its own.
+  HWND front = make_parent(200, 150);
+  for (const bool escape : {true, false}) {
+    const char* how = escape ? "Escape" : "the close box";
+    reg_write(stored);
+    SetForegroundWindow(front);
+    pump(100);
+    DialogRun run;
+    if (!run.open(app.saver, escape ? "/c" : "")) break;
+    if (GetWindow(run.dialog, GW_OWNER) != (escape ? front : nullptr))
+      fail("the dialog of '%s' belongs to the wrong window", escape ? "/c" : "");
+    run.click(kIdSounds);
+    run.pick(kIdResolutionList, 2);
+    if (escape)
+      press_key(run.dialog, VK_ESCAPE);
+    else
+      PostMessageA(run.dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    run.expect_end(how);
+    expect_registry(how, stored);
+  }
+  DestroyWindow(front);
+
+  // OK over a window of ours: the dialog belongs to it and stores exactly
+  // what was changed.
+  reg_write(stored);
+  Values saved = stored;
+  {
+    HWND parent = make_parent(320, 240);
+    DialogRun run;
+    char args[40];
+    std::snprintf(args, sizeof args, "/c:%llu",
+                  static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(parent)));
+    if (run.open(app.saver, args)) {
+      if (GetWindow(run.dialog, GW_OWNER) != parent) fail("the dialog of '/c:HWND' does not belong to that window");
+      run.click(kIdHalfSpeed);
+      run.pick(kIdResolutionList, 2);
+      run.click(kIdOk);
+      run.expect_end("OK");
+      saved = {{"Module", "bands"}, {"Sounds", "1"}, {"Fog", "0"},   {"ResX", "1024"},
+               {"ResY", "768"},     {"Random", "0"}, {"Speed", "2"}, {"Colors", "1"}};
+      expect_registry("after OK", saved);
+    }
+    DestroyWindow(parent);
+  }
+
+  // Enter presses the default button, OK.
+  {
+    DialogRun run;
+    if (!run.open(app.saver, "/c")) return;
+    if (!run.checked(kIdHalfSpeed)) fail("the stored Speed 2 does not show Half Speed checked");
+    run.click(kIdDoubleSpeed);
+    press_key(run.dialog, VK_RETURN);
+    run.expect_end("Enter");
+    saved[6].second = "1";
+    expect_registry("after Enter", saved);
+  }
+  check_nothing_left("after the dialog");
+}
+
 void test_media() {
   // The song starts with the scene and the script plays sounds from its first
   // line; without a sound card neither may hold up the frames or the end.
@@ -572,7 +922,8 @@ int main(int argc, char** argv) {
     const char* name;
     void (*run)();
   } groups[] = {{"dispatch", test_dispatch}, {"preview", test_preview},   {"full_screen", test_full_screen},
-                {"settings", test_settings}, {"media", test_media},       {"first_frame", test_first_frame}};
+                {"settings", test_settings}, {"dialog", test_dialog},     {"media", test_media},
+                {"first_frame", test_first_frame}};
   for (const auto& g : groups) {
     if (group != g.name) continue;
     g.run();

@@ -20,7 +20,7 @@ if(KELVO_MINGW_CXX AND KELVO_WINE)
   set_tests_properties(windows_wine_start PROPERTIES FIXTURES_SETUP kelvo_wine TIMEOUT 120)
   add_test(NAME windows_wine_stop COMMAND sh ${KELVO_WINE_TEST} stop ${KELVO_WINE_STATE})
   set_tests_properties(windows_wine_stop PROPERTIES FIXTURES_CLEANUP kelvo_wine TIMEOUT 60)
-  foreach(group dispatch preview full_screen settings media)
+  foreach(group dispatch preview full_screen settings dialog media)
     add_test(NAME windows_${group}
       COMMAND sh ${KELVO_WINE_TEST} run ${KELVO_WINE_STATE} ${KELVO_WINDOWS_TEST_BUILD} ${group})
     set_tests_properties(windows_${group} PROPERTIES
