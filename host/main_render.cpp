@@ -144,7 +144,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kelvo-render: the %dx%d picture cannot be set up\n", width, height);
         exit_code = 1;
       }
-    } else if (!kelvo::file_exists(e.paths.dir_temp + "SCENE1.TXT")) {
+    } else if (!kelvo::file_exists(kelvo::find_file(e.paths.dir_temp, "SCENE1.TXT"))) {
       std::fprintf(stderr, "kelvo-render: no scene: %s has no SCENE1.TXT%s\n", e.paths.dir_temp.c_str(),
                    options.package_file.empty() && options.data_dir.empty()
                        ? " (no package beside the program either; use --package or --data)"
