@@ -267,6 +267,13 @@ TEST(ThreeDsReader, AFileCutInsideASkippedChunkKeepsTheMeshesReadBeforeIt) {
   chunk(keyframer_file, k3dsMain, [&](W& m) { chunk(m, k3dsMeshData, mesh_a), skipped(0xB000)(m); });
   const Bytes keyframer = keyframer_file.take();
   const Bytes unknown = in_mesh_data([&](W& w) { mesh_a(w), skipped(0x0100)(w); });
+  const Bytes light = in_mesh_data([&](W& w) {
+    chunk(w, k3dsNamedObject, [&](W& o) {
+      o.name("A");
+      chunk(o, k3dsTriangleObject, [](W& t) { vertex_list(t, 3), face_list(t, {{0, 1, 2}}); });
+      skipped(0x4600)(o);
+    });
+  });
   const Bytes second_mesh = in_mesh_data([&](W& w) {
     mesh_a(w), triangle_object(w, "B", [](W& t) { vertex_list(t, 3), face_list(t, {{0, 1, 2}}); });
   });
@@ -277,6 +284,7 @@ TEST(ThreeDsReader, AFileCutInsideASkippedChunkKeepsTheMeshesReadBeforeIt) {
       {"keyframer", keyframer, 3, "chunk 0xB000"},
       {"keyframer header", keyframer, 12, "chunk 0x4D4D"},
       {"unknown chunk in the mesh data", unknown, 2, "chunk 0x0100"},
+      {"light in a named object", light, 2, "chunk 0x4600"},
       {"face list", second_mesh, 5, ""},
       {"between the chunks of a mesh", second_mesh, 16, ""},
       {"skipped chunk of a material", material, 2, ""},
