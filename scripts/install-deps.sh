@@ -6,7 +6,8 @@ PACKAGES="build-essential cmake ninja-build pkg-config git
   libpng-dev libfreetype-dev fonts-dejavu-core timgm6mb-soundfont
   libimgui-dev googletest libgtest-dev libbenchmark-dev
   lib3ds-dev assimp-testmodels gl-117-data glmark2-data
-  xvfb xauth xdotool x11-utils"
+  xvfb xauth xdotool x11-utils
+  clang libclang-rt-dev"
 missing=""
 for p in $PACKAGES; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
