@@ -34,6 +34,7 @@ seed object $(ls "$DEMO"/*.TXT | grep -v -e SCENE1.TXT -e SCRIPT1.TXT)
 seed three_ds "$DEMO"/*.3DS
 seed texture_3df "$DEMO"/*.3DF
 seed pak_decode "$BUILD/data/kelvo.pak"
+seed midi_check "$DEMO/SCENE1.MID"
 # The settings as the player first writes them.
 mkdir -p "$SEEDS/settings"
 printf '# Kelvo settings\nModule=kelvo\nSounds=1\nFog=1\nResX=800\nResY=600\nRandom=0\nSpeed=0\nColors=0\n' \
@@ -54,7 +55,7 @@ for bin in "$OUT"/kelvo_fuzz_*; do
   name=${bin##*/kelvo_fuzz_}
   case $name in
     scene | settings | texture_3df | pak_decode) max_len=4096 ;;
-    object | script | member_stream) max_len=16384 ;;
+    object | script | member_stream | midi_check) max_len=16384 ;;
     *) max_len=65536 ;;
   esac
   mkdir -p "$OUT/corpus/$name" "$SEEDS/$name"
