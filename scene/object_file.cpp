@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <set>
 
 #include "host/base/files.h"
 #include "host/base/text_helpers.h"
@@ -51,6 +52,7 @@ struct ObjectReader {
   std::array<std::string, kTextureNames> texture_names;
   // Set when the object would take the scene past its budget.
   BudgetItem over_budget = BudgetItem::none;
+  std::set<std::string> missing_textures;
 
   ObjectReader(Engine& engine, std::string name, TextStream& stream, std::size_t at)
       : e(engine), file(std::move(name)), in(stream), index(at) {
@@ -65,9 +67,13 @@ struct ObjectReader {
       report_problem(e, true, file, in.line_number(), "texture name longer than %zu characters", kNameMax);
       return -1;
     }
+    // A name that failed once is not searched for (nor reported) again.
+    if (missing_textures.count(n)) return -1;
     int slot = load_texture(e, n);
-    if (slot < 0 && n != "NULL")
+    if (slot < 0 && n != "NULL") {
+      missing_textures.insert(n);
       report_problem(e, true, file, in.line_number(), "texture %s.3DF is missing or unreadable", n.c_str());
+    }
     return slot;
   }
 

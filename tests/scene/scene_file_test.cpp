@@ -335,7 +335,7 @@ TEST(ObjectFile, KeysAndFaceLinesGiveOptionsTrianglesQuadsTexturesAndColours) {
   d.e.Speed = 1;
   ASSERT_EQ(d.read("HALO_TEST=1 CULL=7 TEX_EVMAP=ENV TEX_BUMPLEVEL=50 TEX_BUMPMAP=B1,B2 TEX_SHIFT_X=1.5 TEX_SPEED=3 "
                    "ACCEPT_RANDOM=0 WHATEVER=1 TEX_NAME=a,b,c COLOR_G=200 TEX_REPEAT_H=2\nPOINTS\n0,0,0 1, 0,0\n"
-                   "  2,2,0 0,2,0 caption\n1 2 3\n1 2 3 4X\n1 2 3 4 X\n1 2 3 T 2 0.5\n1 2 3 a 1 1 -5 10 20\n"),
+                   "  2,2,0 0,2,0 caption\n1 2 3\n1 2 3 4X\n1 2 3 4 X\n1 2 3 T 2 0.5\n1 2 3 a 1 1 -5 10 20\n1 3 4 T\n"),
             1);
   const Object& o = d.e.objects.back();
   EXPECT_EQ(o.ghoul_test, 1);  // HALO_TEST is another name for GHOUL_TEST
@@ -350,7 +350,9 @@ TEST(ObjectFile, KeysAndFaceLinesGiveOptionsTrianglesQuadsTexturesAndColours) {
   EXPECT_TRUE(d.problem_contains("obj:1: texture B2.3DF is missing or unreadable"));
   EXPECT_TRUE(d.problem_contains("obj:1: warning: unknown key WHATEVER"));
   ASSERT_EQ(o.vertex_count, 4);
-  ASSERT_EQ(o.face_count, 5);
+  ASSERT_EQ(o.face_count, 6);
+  // A missing texture is reported once, however many faces name it.
+  EXPECT_EQ(std::ranges::count_if(d.e.problems, [](const Problem& p) { return p.message.find("T.3DF") != std::string::npos; }), 1);
   const Face& plain = o.faces[0];
   // Texture name a and its frames b, c.
   EXPECT_TRUE(plain.texture_frames[0] != kNoTexture16 && plain.texture_frames[1] != kNoTexture16 &&
