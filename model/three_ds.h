@@ -135,8 +135,9 @@ bool validate_3ds(const ThreeDsModel& model, std::string* reason = nullptr);
 // Reads and decodes a 3DS file. Files larger than k3dsMaxFileSize are refused.
 std::optional<ThreeDsModel> read_3ds(const std::string& path, std::string* reason = nullptr);
 
-// The largest file read_3ds accepts: far above any model the player can draw
-// (a mesh holds at most 65535 vertices) and small enough to hold in memory.
-inline constexpr std::size_t k3dsMaxFileSize = std::size_t{512} << 20;
+// The largest file read_3ds accepts: far above any model a scene may hold (its
+// budget of a million vertices and faces takes some 28 MB of 3DS data) and
+// small enough to hold in memory while it is read.
+inline constexpr std::size_t k3dsMaxFileSize = std::size_t{128} << 20;
 
 }  // namespace kelvo
