@@ -58,10 +58,14 @@ for bin in "$OUT"/kelvo_fuzz_*; do
     object | script | member_stream | midi_check) max_len=16384 ;;
     *) max_len=65536 ;;
   esac
-  mkdir -p "$OUT/corpus/$name" "$SEEDS/$name"
+  # Short runs start from the seeds alone; longer ones keep what they found.
+  corpus="$OUT/corpus/$name"
+  [ "$EACH" -ge 30 ] || corpus="$OUT/corpus-short/$name"
+  rm -rf "$OUT/corpus-short"
+  mkdir -p "$corpus" "$SEEDS/$name"
   log="$OUT/logs/$name.log"
   if "$bin" -max_total_time="$EACH" -max_len="$max_len" -timeout=20 -rss_limit_mb=2048 -print_final_stats=1 \
-    -artifact_prefix="$OUT/crashes/$name-" "$OUT/corpus/$name" "$SEEDS/$name" >"$log" 2>&1; then
+    -artifact_prefix="$OUT/crashes/$name-" "$corpus" "$SEEDS/$name" >"$log" 2>&1; then
     result="no crash"
   else
     result="CRASHED (see $log)"
