@@ -10,10 +10,12 @@
 
 #include "model/texture_3df_write.h"
 #include "model/texture_slots.h"
+#include "host/null_platform.h"
 #include "motion/motion_step.h"
 #include "render/frame_renderer.h"
 #include "render/gl_calls.h"
 #include "scene/scene_budget.h"
+#include "scene/scene_file.h"
 
 namespace kelvo::fuzz {
 
@@ -30,13 +32,6 @@ void remove_dirs() {
   std::error_code ec;
   for (const std::string& d : dirs_to_remove()) fs::remove_all(d, ec);
 }
-
-class NullSettings : public SettingsStore {
- public:
-  bool open() override { return false; }
-  std::optional<std::string> read(std::string_view) override { return std::nullopt; }
-  bool write(const std::vector<std::pair<std::string, std::string>>&) override { return true; }
-};
 
 const GlCalls kNullGl = {
     [](GLenum) {},
@@ -85,11 +80,6 @@ void check(bool ok, const char* what) {
   }
 }
 
-SettingsStore& NullPlatform::settings_store() {
-  static NullSettings settings;
-  return settings;
-}
-
 void use_null_gl() { gl = &kNullGl; }
 
 void prepare_engine(Engine& e, const std::string& dir) {
@@ -106,8 +96,8 @@ void run_frames(Engine& e, int frames) {
   e.gl_ready = 1;
   e.fps = 1;
   for (int i = 0; i < frames; ++i) {
-    platform.cursor_x += 7 * (i + 1);
-    platform.cursor_y -= 5;
+    const auto [x, y] = platform.cursor_pos();
+    platform.set_cursor_pos(x + 7 * (i + 1), y - 5);
     mouse_steering(e, platform);
     motion_step(e, platform);
     render_frame(e, platform);
@@ -137,7 +127,9 @@ void check_scene(const Engine& e) {
   check(particles_in_use(e) <= e.budget.particles, "particle budget passed");
 }
 
-void copy_demo_objects(const std::string& dir) {
+std::string make_scene_dir(const char* tag) {
+  use_null_gl();
+  const std::string dir = make_work_dir(tag);
   const Image tiny{2, 2, std::vector<std::uint8_t>(12, 200)};
   const std::vector<std::uint8_t> texture = encode_3df(tiny, TexelFormat::rgb565);
   std::error_code ec;
@@ -153,6 +145,16 @@ void copy_demo_objects(const std::string& dir) {
     }
   }
   check(copied > 0, "no demo files at " KELVO_FUZZ_DEMO_DIR);
+  return dir;
+}
+
+void load_and_run_scene(const std::string& dir, const char* name, const std::uint8_t* data, std::size_t size) {
+  write_file(dir + name, data, size);
+  Engine e;
+  prepare_engine(e, dir);
+  load_scene(e, "SCENE1");
+  check_scene(e);
+  run_frames(e, 3);
 }
 
 }  // namespace kelvo::fuzz

@@ -1,7 +1,7 @@
 // What the reader fuzz targets share: a private folder on a memory file
-// system, a platform and GL entry points that do nothing, frames moved and
-// drawn into nothing, the demo's files as a scene folder, and the checks that
-// stop a run.
+// system, GL entry points that do nothing, frames moved and drawn into
+// nothing, the demo's files as a scene folder, and the checks that stop a
+// run.
 #pragma once
 
 #include <cstddef>
@@ -9,7 +9,6 @@
 #include <string>
 #include <string_view>
 
-#include "host/base/platform.h"
 #include "scene/engine_state.h"
 
 namespace kelvo::fuzz {
@@ -23,29 +22,6 @@ void write_file(const std::string& path, std::string_view text);
 
 // Stops the run with `what` when `ok` is false.
 void check(bool ok, const char* what);
-
-class NullPlatform : public Platform {
- public:
-  WindowRect window_rect() override { return {0, 0, 800, 600}; }
-  void show_cursor(bool) override {}
-  void set_thread_priority(ThreadPriority) override {}
-  void show_window() override {}
-  bool set_display_mode(int, int) override { return true; }
-  void restore_display_mode() override {}
-  bool create_gl_context() override { return true; }
-  void release_gl_context() override {}
-  void swap_buffers() override {}
-  void message_box(const char*, const char*) override {}
-  std::pair<int, int> cursor_pos() override { return {cursor_x, cursor_y}; }
-  void set_cursor_pos(int x, int y) override { cursor_x = x, cursor_y = y; }
-  long default_proc(const WindowMessage&) override { return 0; }
-  std::string work_directory() override { return {}; }
-  std::string program_directory() override { return {}; }
-  std::string debug_log_path() override { return {}; }
-  SettingsStore& settings_store() override;
-
-  int cursor_x = 400, cursor_y = 300;
-};
 
 // Points the renderer at GL entry points that do nothing.
 void use_null_gl();
@@ -62,8 +38,13 @@ void run_frames(Engine& e, int frames);
 // vertex, the budget holds.
 void check_scene(const Engine& e);
 
-// Copies the demo's object files and models into `dir` (not its scene, script
-// or media) and writes a 2x2 texture under each of its texture names.
-void copy_demo_objects(const std::string& dir);
+// A folder for the scene targets: the demo's object files and models (not
+// its scene, script or media) and a 2x2 texture under each of its texture
+// names. Also points the renderer at the null GL.
+std::string make_scene_dir(const char* tag);
+
+// Writes `data` as the file `name` of `dir`, loads the scene SCENE1 of `dir`
+// as kelvo-check does, checks it and runs three frames.
+void load_and_run_scene(const std::string& dir, const char* name, const std::uint8_t* data, std::size_t size);
 
 }  // namespace kelvo::fuzz

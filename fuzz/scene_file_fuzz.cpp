@@ -6,25 +6,17 @@
 #include <cstdint>
 
 #include "fuzz/fuzz_support.h"
-#include "scene/scene_file.h"
 
 namespace {
 std::string g_dir;
 }
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  kelvo::fuzz::use_null_gl();
-  g_dir = kelvo::fuzz::make_work_dir("scene");
-  kelvo::fuzz::copy_demo_objects(g_dir);
+  g_dir = kelvo::fuzz::make_scene_dir("scene");
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  kelvo::fuzz::write_file(g_dir + "SCENE1.TXT", data, size);
-  kelvo::Engine e;
-  kelvo::fuzz::prepare_engine(e, g_dir);
-  kelvo::load_scene(e, "SCENE1");
-  kelvo::fuzz::check_scene(e);
-  kelvo::fuzz::run_frames(e, 3);
+  kelvo::fuzz::load_and_run_scene(g_dir, "SCENE1.TXT", data, size);
   return 0;
 }
