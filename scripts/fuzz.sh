@@ -64,7 +64,10 @@ for bin in "$OUT"/kelvo_fuzz_*; do
   rm -rf "$OUT/corpus-short"
   mkdir -p "$corpus" "$SEEDS/$name"
   log="$OUT/logs/$name.log"
-  if "$bin" -max_total_time="$EACH" -max_len="$max_len" -timeout=20 -rss_limit_mb=2048 -print_final_stats=1 \
+  dict=""  # the keys and commands of a text format, when the target has them
+  [ ! -f "fuzz/$name.dict" ] || dict="-dict=fuzz/$name.dict"
+  # shellcheck disable=SC2086
+  if "$bin" $dict -max_total_time="$EACH" -max_len="$max_len" -timeout=20 -rss_limit_mb=2048 -print_final_stats=1 \
     -artifact_prefix="$OUT/crashes/$name-" "$corpus" "$SEEDS/$name" >"$log" 2>&1; then
     result="no crash"
   else
