@@ -44,6 +44,7 @@
 #include "host/engine_proc.h"
 #include "host/gl_context.h"
 #include "host/base/platform.h"
+#include "host/null_platform.h"
 #include "model/texture_slots.h"
 #include "motion/motion_step.h"
 #include "package/extract.h"
@@ -65,36 +66,11 @@ constexpr int kHeight = 600;
 
 // ------------------------------------------------------------- platform --
 
-class NoSettings : public SettingsStore {
- public:
-  bool open() override { return false; }
-  std::optional<std::string> read(std::string_view) override { return std::nullopt; }
-  bool write(const std::vector<std::pair<std::string, std::string>>&) override { return false; }
-};
-
 // Presenting a frame waits for GL to finish it; nothing else happens here.
-class BenchPlatform : public Platform {
+class BenchPlatform : public NullPlatform {
  public:
-  WindowRect window_rect() override { return {0, 0, kWidth, kHeight}; }
-  void show_cursor(bool) override {}
-  void set_thread_priority(ThreadPriority) override {}
-  void show_window() override {}
-  bool set_display_mode(int, int) override { return true; }
-  void restore_display_mode() override {}
-  bool create_gl_context() override { return true; }
-  void release_gl_context() override {}
+  BenchPlatform() : NullPlatform(kWidth, kHeight) {}
   void swap_buffers() override { glFinish(); }
-  void message_box(const char*, const char*) override {}
-  std::pair<int, int> cursor_pos() override { return {kWidth / 2, kHeight / 2}; }
-  void set_cursor_pos(int, int) override {}
-  long default_proc(const WindowMessage&) override { return 0; }
-  std::string work_directory() override { return {}; }
-  std::string program_directory() override { return {}; }
-  std::string debug_log_path() override { return {}; }
-  SettingsStore& settings_store() override { return settings_; }
-
- private:
-  NoSettings settings_;
 };
 
 // One 800 x 600 context for the whole run.

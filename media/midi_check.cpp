@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "host/base/files.h"
+
 namespace kelvo {
 
 namespace {
@@ -169,11 +171,12 @@ bool check_midi(const std::vector<std::uint8_t>& bytes, std::string& error) {
 }
 
 bool check_midi_file(const std::string& path, std::string& error) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) {
-    error = "cannot be read";
+  UniqueFile file = open_regular_file(path);
+  if (!file) {
+    error = "cannot be read (or not a regular file)";
     return false;
   }
+  std::FILE* f = file.get();
   std::vector<std::uint8_t> bytes;
   std::uint8_t buffer[16384];
   std::size_t n = 0;
@@ -186,7 +189,6 @@ bool check_midi_file(const std::string& path, std::string& error) {
     bytes.insert(bytes.end(), buffer, buffer + n);
   }
   const bool read_error = std::ferror(f) != 0;
-  std::fclose(f);
   if (read_error) {
     error = "cannot be read";
     return false;

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "host/base/files.h"
 #include "media/soundfont.h"
 
 // The TimGM6mb soundfont as found when the program was built (see
@@ -63,11 +64,10 @@ void stop_mixer() {
 // Whether the file starts like a RIFF WAVE file; the mixer would also load
 // other formats under a .WAV name.
 bool looks_like_wav(const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
+  UniqueFile f = open_regular_file(path);
   if (!f) return false;
   std::array<char, 12> head{};
-  const bool whole = std::fread(head.data(), 1, head.size(), f) == head.size();
-  std::fclose(f);
+  const bool whole = std::fread(head.data(), 1, head.size(), f.get()) == head.size();
   return whole && std::memcmp(head.data(), "RIFF", 4) == 0 && std::memcmp(head.data() + 8, "WAVE", 4) == 0;
 }
 

@@ -1,5 +1,6 @@
 // Model preparation: 3DS model to scene object.
 #include <climits>
+#include <limits>
 #include <new>
 #include <utility>
 #include <vector>
@@ -193,8 +194,11 @@ void center_object(Object& o) {
   const std::size_t n = std::min<std::size_t>(
       o.vertex_count < 0 ? 0 : static_cast<std::size_t>(o.vertex_count), o.vertices.size());
   if (n == 0) return;
-  float min_x = 65535.0f, min_y = 65535.0f, min_z = 65535.0f;
-  float max_x = -65535.0f, max_y = -65535.0f, max_z = -65535.0f;
+  // Seeded so that the first vertex sets the bounds (a model far from the
+  // origin is centred too); NaN coordinates never take part.
+  constexpr float kInf = std::numeric_limits<float>::infinity();
+  float min_x = kInf, min_y = kInf, min_z = kInf;
+  float max_x = -kInf, max_y = -kInf, max_z = -kInf;
   for (std::size_t i = 0; i < n; ++i) {
     const Vec3& p = o.vertices[i].position;
     if (p.x < min_x) min_x = p.x;
@@ -204,9 +208,11 @@ void center_object(Object& o) {
     if (p.z < min_z) min_z = p.z;
     if (p.z > max_z) max_z = p.z;
   }
-  const float cx = (min_x + max_x) * 0.5f;
-  const float cy = (min_y + max_y) * 0.5f;
-  const float cz = (min_z + max_z) * 0.5f;
+  // An axis without a number keeps its place.
+  const auto middle = [](float low, float high) { return low <= high ? (low + high) * 0.5f : 0.0f; };
+  const float cx = middle(min_x, max_x);
+  const float cy = middle(min_y, max_y);
+  const float cz = middle(min_z, max_z);
   for (std::size_t i = 0; i < n; ++i) {
     Vec3& p = o.vertices[i].position;
     p.x -= cx;

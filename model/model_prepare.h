@@ -52,7 +52,8 @@ int prepare_model(Engine& e, const ThreeDsModel& model, int create, int orientat
                   std::string* reason = nullptr);
 
 // Moves the object's vertices so that the centre of their bounding box is the
-// origin. An object without vertices is left unchanged.
+// origin, wherever the object lies. An object without vertices is left
+// unchanged.
 void center_object(Object& o);
 
 // The translucent-face pass: one sweep from both ends that moves faces whose

@@ -1,9 +1,5 @@
 // Decoding and encoding of 3DF textures. No GL here: the tools link this file
 // alone.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +7,7 @@
 #include <new>
 #include <string>
 
+#include "host/base/files.h"
 #include "model/texture_3df_write.h"
 #include "model/texture_slots.h"
 
@@ -153,25 +150,11 @@ std::optional<Image> decode_3df(std::span<const std::uint8_t> bytes) {
 }
 
 std::optional<Image> read_3df(const std::string& path) {
-  if (path.empty() || path.find('\0') != std::string::npos) return std::nullopt;
-  // Non-blocking so that a named pipe put in the texture's place cannot hang
-  // the open; anything but a regular file is refused before reading.
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return std::nullopt;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return std::nullopt;
-  }
-  std::FILE* file = ::fdopen(fd, "rb");
-  if (!file) {
-    ::close(fd);
-    return std::nullopt;
-  }
-  FileSource src(file);
-  std::optional<Image> image = decode(src);
-  std::fclose(file);
-  return image;
+  // A named pipe put in the texture's place is refused without waiting.
+  UniqueFile file = open_regular_file(path);
+  if (!file) return std::nullopt;
+  FileSource src(file.get());
+  return decode(src);
 }
 
 std::uint8_t luminance_of(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {

@@ -1,17 +1,11 @@
 // The texture slot table and the upload of decoded 3DF images to GL.
 #include <GL/gl.h>
-#include <sys/stat.h>
 
+#include "host/base/files.h"
 #include "model/texture_slots.h"
 
 namespace kelvo {
 namespace {
-
-// True when `path` names an existing regular file.
-bool is_regular_file(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
 
 // Names that cannot be stored or turned into a path: empty (a free slot's
 // name), longer than the 254-character field, or holding a NUL byte.
@@ -66,13 +60,17 @@ void upload(Engine& e, int slot, const std::string& name, const Image& image) {
   s.name = name;
 }
 
-int load_from(Engine& e, const std::string& name, const std::string& path) {
+// The slot for `name`: the one already loaded under it, or a free one that
+// `path()` (called only then) is read into; -1 when none.
+template <class PathOf>
+int load_from(Engine& e, const std::string& name, PathOf path) {
   if (!acceptable_name(name)) return -1;
   bool found = false;
   int slot = find_slot(e, name, found);
   if (slot < 0 || found) return slot;
-  if (!is_regular_file(path)) return -1;
-  std::optional<Image> image = read_3df(path);
+  const std::string file = path();
+  if (file.empty() || !file_exists(file)) return -1;
+  std::optional<Image> image = read_3df(file);
   if (!image) return -1;
   upload(e, slot, name, *image);
   return slot;
@@ -92,12 +90,11 @@ int load_texture(Engine& e, const std::string& name) {
 }
 
 int load_texture_slot(Engine& e, const std::string& name) {
-  if (!acceptable_name(name)) return -1;
-  return load_from(e, name, e.paths.dir_temp + name + ".3DF");
+  return load_from(e, name, [&] { return find_file(e.paths.dir_temp, name + ".3DF"); });
 }
 
 int load_texture_file(Engine& e, const std::string& name, const std::string& path) {
-  return load_from(e, name, path);
+  return load_from(e, name, [&] { return path; });
 }
 
 void clear_texture_slots(Engine& e) {

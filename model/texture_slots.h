@@ -42,8 +42,8 @@ std::optional<Image> decode_3df(std::span<const std::uint8_t> bytes);
 // Reads and decodes a 3DF file.
 std::optional<Image> read_3df(const std::string& path);
 
-// The slot of texture `name` (read from the work directory as NAME.3DF), or
-// -1. "NULL" is no texture. Logs "tex loaded %s slot %d" or "tex failed %s".
+// The slot of texture `name` (read from the work directory as NAME.3DF,
+// whatever the case of the file name's letters), or -1. "NULL" is no texture. Logs "tex loaded %s slot %d" or "tex failed %s".
 int load_texture(Engine& e, const std::string& name);
 // The slot logic of load_texture without its log line.
 int load_texture_slot(Engine& e, const std::string& name);

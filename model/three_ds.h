@@ -26,7 +26,8 @@
 // met by the walk of the triangle object); an unhandled id is skipped.
 //
 // Every file is treated as hostile. The model is refused, with a reason, when
-// a chunk is shorter than its header or runs past its parent or the file, when
+// a chunk is shorter than its header or runs past its parent, when the file
+// ends inside a mesh or a material (ThreeDsModel::cut says more), when
 // a list, name or value runs past its chunk, when a name does not end within
 // its limit, when a face corner indexes past the vertex list or past a
 // non-empty mapping list, or when a face-group index is past the face list.
@@ -113,6 +114,11 @@ struct ThreeDsMaterial {
 struct ThreeDsModel {
   std::vector<ThreeDsMesh> meshes;
   std::vector<ThreeDsMaterial> materials;
+  // Empty for a whole file. For a file that ends inside a chunk the reader
+  // skips anyway (the keyframer, an unknown chunk) or between the chunks of
+  // the main chunk, the mesh data or a named object: where it ends. What was
+  // read before is kept; a file cut inside a mesh or a material is refused.
+  std::string cut;
 };
 
 // Decodes a whole 3DS file held in memory. On failure returns nullopt and,
@@ -129,8 +135,9 @@ bool validate_3ds(const ThreeDsModel& model, std::string* reason = nullptr);
 // Reads and decodes a 3DS file. Files larger than k3dsMaxFileSize are refused.
 std::optional<ThreeDsModel> read_3ds(const std::string& path, std::string* reason = nullptr);
 
-// The largest file read_3ds accepts: far above any model the player can draw
-// (a mesh holds at most 65535 vertices) and small enough to hold in memory.
-inline constexpr std::size_t k3dsMaxFileSize = std::size_t{512} << 20;
+// The largest file read_3ds accepts: far above any model a scene may hold (its
+// budget of a million vertices and faces takes some 28 MB of 3DS data) and
+// small enough to hold in memory while it is read.
+inline constexpr std::size_t k3dsMaxFileSize = std::size_t{128} << 20;
 
 }  // namespace kelvo

@@ -8,6 +8,7 @@
 #include <type_traits>
 #include <unordered_map>
 
+#include "host/base/files.h"
 #include "model/three_ds.h"
 
 namespace kelvo {
@@ -64,8 +65,15 @@ bool refuse(std::string* reason, const char* format, ...) {
 struct Chunk {
   std::uint16_t id = 0;
   std::size_t start = 0;  // offset of the header
-  std::size_t end = 0;    // offset just past the chunk
+  std::size_t end = 0;    // offset just past the chunk, or the end of a file cut inside it
+  bool cut = false;       // the file ends before the chunk does
 };
+
+// Whether a walk may keep what it read when the file ends inside one of its
+// chunks that it skips (or between its chunks). Only where nothing half read
+// is left behind: in the main chunk (the keyframer), in the mesh data and in a
+// named object; never inside a mesh or a material.
+enum class Cut { refused, kept };
 
 enum class Step { done, skip, failed };
 
@@ -81,9 +89,12 @@ class Reader {
     if (bytes_.size() < kHeaderSize) return refuse(&reason_, "file of %zu bytes holds no chunk header", bytes_.size());
     const std::uint16_t first = load_u16(bytes_.data());
     if (first != k3dsMain) return refuse(&reason_, "not a 3DS file: first chunk is 0x%04X, not 0x4D4D", first);
+    Chunk file;
+    file.end = bytes_.size();
+    file.cut = true;  // the main chunk may claim more than the file holds
     Chunk main;
-    if (!read_header(bytes_.size(), main, "the file")) return false;
-    bool ok = walk(main.end, [this](const Chunk& c) {
+    if (!read_header(file, main, "the file")) return false;
+    bool ok = walk(main, Cut::kept, [this](const Chunk& c) {
       if (c.id != k3dsMeshData) return Step::skip;
       return mesh_data(c) ? Step::done : Step::failed;
     });
@@ -109,44 +120,79 @@ class Reader {
 
  private:
   // Reads the chunk header at the current position; the chunk must lie
-  // within `parent_end`.
-  bool read_header(std::size_t parent_end, Chunk& c, const char* parent) {
+  // within `parent`, unless the file ends inside both (the chunk is then
+  // marked cut and ends with the file).
+  bool read_header(const Chunk& parent, Chunk& c, const char* parent_name) {
     const std::size_t at = pos_;
-    if (parent_end - at < kHeaderSize) {
-      return refuse(&reason_, "chunk header at offset %zu runs past %s (ends at %zu)", at, parent, parent_end);
+    if (parent.end - at < kHeaderSize) {
+      if (parent.cut) return refuse(&reason_, "the file ends inside a chunk header at offset %zu", at);
+      return refuse(&reason_, "chunk header at offset %zu runs past %s (ends at %zu)", at, parent_name, parent.end);
     }
     c.id = load_u16(bytes_.data() + at);
     const std::uint32_t length = load_u32(bytes_.data() + at + 2);
     if (length < kHeaderSize) {
       return refuse(&reason_, "chunk 0x%04X at offset %zu: length %u is shorter than its header", c.id, at, length);
     }
-    if (length > parent_end - at) {
-      return refuse(&reason_, "chunk 0x%04X at offset %zu: length %u runs past %s (ends at %zu)", c.id, at, length,
-                  parent, parent_end);
-    }
     c.start = at;
-    c.end = at + length;
+    if (length <= parent.end - at) {
+      c.end = at + length;
+      c.cut = false;
+    } else if (parent.cut && length > bytes_.size() - at) {
+      c.end = bytes_.size();
+      c.cut = true;
+    } else {
+      return refuse(&reason_, "chunk 0x%04X at offset %zu: length %u runs past %s (ends at %zu)", c.id, at, length,
+                  parent_name, parent.end);
+    }
     pos_ = at + kHeaderSize;
     return true;
   }
 
-  // The walk every level shares: from the current position up to `end`,
-  // each handled chunk goes to `handler`, the others are skipped. A handler
-  // leaves the position after what it read.
+  // Where the file is cut, when a walk keeps what it read before.
+  void note_cut(const Chunk& c) {
+    if (model_->cut.empty()) {
+      char buffer[160];
+      std::snprintf(buffer, sizeof buffer, "the file ends inside chunk 0x%04X at offset %zu; what was read before it is kept",
+                    c.id, c.start);
+      model_->cut = buffer;
+    }
+  }
+
+  bool refuse_cut(const Chunk& c) {
+    return refuse(&reason_, "the file ends inside chunk 0x%04X at offset %zu", c.id, c.start);
+  }
+
+  // The walk every level shares: from the current position up to the end of
+  // `parent`, each handled chunk goes to `handler`, the others are skipped. A
+  // handler leaves the position after what it read. When the file ends
+  // inside `parent`, `cut` says whether what was read is kept.
   template <class Handler>
-  bool walk(std::size_t end, Handler&& handler) {
-    while (pos_ < end) {
+  bool walk(const Chunk& parent, Cut cut, Handler&& handler) {
+    while (pos_ < parent.end) {
       Chunk c;
-      if (!read_header(end, c, "its parent chunk")) return false;
+      if (!read_header(parent, c, "its parent chunk")) {
+        if (!parent.cut || cut == Cut::refused) return false;
+        note_cut(parent);  // inside the header of a chunk not yet known
+        pos_ = parent.end;
+        return true;
+      }
       switch (handler(c)) {
         case Step::failed:
           return false;
         case Step::skip:
+          if (c.cut) {
+            if (cut == Cut::refused) return refuse_cut(c);
+            note_cut(c);
+          }
           pos_ = c.end;
           break;
         case Step::done:
           break;
       }
+    }
+    if (parent.cut) {
+      if (cut == Cut::refused) return refuse_cut(parent);
+      note_cut(parent);
     }
     return true;
   }
@@ -184,7 +230,7 @@ class Reader {
   }
 
   bool mesh_data(const Chunk& c) {
-    return walk(c.end, [this](const Chunk& sub) {
+    return walk(c, Cut::kept, [this](const Chunk& sub) {
       switch (sub.id) {
         case k3dsNamedObject:
           return named_object(sub) ? Step::done : Step::failed;
@@ -199,7 +245,7 @@ class Reader {
   bool named_object(const Chunk& c) {
     std::string name;
     if (!read_name(c, k3dsObjectNameLimit, "object name", name)) return false;
-    return walk(c.end, [this, &name](const Chunk& sub) {
+    return walk(c, Cut::kept, [this, &name](const Chunk& sub) {
       if (sub.id != k3dsTriangleObject) return Step::skip;
       model_->meshes.emplace_back().name = name;
       return triangle_object(sub) ? Step::done : Step::failed;
@@ -208,7 +254,7 @@ class Reader {
 
   bool triangle_object(const Chunk& c) {
     ThreeDsMesh& mesh = model_->meshes.back();
-    return walk(c.end, [this, &mesh](const Chunk& sub) {
+    return walk(c, Cut::refused, [this, &mesh](const Chunk& sub) {
       bool ok = true;
       switch (sub.id) {
         case k3dsVertexList:
@@ -288,7 +334,7 @@ class Reader {
 
   bool material(const Chunk& c) {
     const std::size_t index = model_->materials.size() - 1;
-    bool ok = walk(c.end, [this, index](const Chunk& sub) {
+    bool ok = walk(c, Cut::refused, [this, index](const Chunk& sub) {
       ThreeDsMaterial& m = model_->materials[index];
       bool good = true;
       switch (sub.id) {
@@ -325,7 +371,7 @@ class Reader {
   }
 
   bool colour(const Chunk& c, ThreeDsRgb& out) {
-    return walk(c.end, [this, &out](const Chunk& sub) {
+    return walk(c, Cut::refused, [this, &out](const Chunk& sub) {
       if (sub.id != k3dsColour24 && sub.id != k3dsColour24Gamma) return Step::skip;
       if (!need(sub, 3, "colour")) return Step::failed;
       const std::uint8_t* p = bytes_.data() + pos_;
@@ -341,7 +387,7 @@ class Reader {
   bool alpha(const Chunk& c, float& out) {
     bool seen = false;
     std::uint16_t percent = 0;
-    bool ok = walk(c.end, [this, &seen, &percent](const Chunk& sub) {
+    bool ok = walk(c, Cut::refused, [this, &seen, &percent](const Chunk& sub) {
       if (sub.id != k3dsPercentage) return Step::skip;
       if (!read_u16(sub, percent, "percentage")) return Step::failed;
       seen = true;
@@ -357,7 +403,7 @@ class Reader {
   }
 
   bool texture_map(const Chunk& c, ThreeDsMaterial& m) {
-    return walk(c.end, [this, &m](const Chunk& sub) {
+    return walk(c, Cut::refused, [this, &m](const Chunk& sub) {
       if (sub.id != k3dsMapName) return Step::skip;
       std::string name;
       if (!read_name(sub, k3dsNameLimit, "texture map name", name)) return Step::failed;
@@ -423,11 +469,12 @@ std::optional<ThreeDsModel> decode_3ds(std::span<const std::uint8_t> bytes, std:
 }
 
 std::optional<ThreeDsModel> read_3ds(const std::string& path, std::string* reason) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) {
+  UniqueFile file = open_regular_file(path);
+  if (!file) {
     if (reason) *reason = "cannot be opened";
     return std::nullopt;
   }
+  std::FILE* f = file.get();
   std::vector<std::uint8_t> bytes;
   std::size_t size = 0;
   const char* fault = nullptr;
@@ -456,7 +503,7 @@ std::optional<ThreeDsModel> read_3ds(const std::string& path, std::string* reaso
   } catch (const std::bad_alloc&) {
     fault = "out of memory";
   }
-  std::fclose(f);
+  file.reset();
   if (fault) {
     if (reason) *reason = fault;
     return std::nullopt;

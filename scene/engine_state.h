@@ -24,6 +24,7 @@
 #include "host/base/debug_log.h"
 #include "host/base/random.h"
 #include "scene/problems.h"
+#include "scene/scene_budget.h"
 
 namespace kelvo {
 
@@ -375,6 +376,7 @@ struct Engine {
   std::int32_t total_faces = 0;
   std::int32_t objects_memory = 0;
   std::int32_t texture_memory = 0;
+  SceneBudget budget;              // what the scene may hold at most
   ParticleParameters particle_parameters;
   std::string particle_texture_name = "PARTICLE";
   std::array<std::int32_t, 4> lens_slots{-1, -1, -1, -1};

@@ -3,11 +3,14 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <set>
 
 #include "host/base/files.h"
 #include "host/base/text_helpers.h"
 #include "model/model_prepare.h"
 #include "model/texture_slots.h"
+#include "model/three_ds.h"
+#include "scene/scene_budget.h"
 #include "scene/text_stream.h"
 
 namespace kelvo {
@@ -47,6 +50,9 @@ struct ObjectReader {
   int red = 255, green = 255, blue = 255, alpha = 255;
   int repeat_u = 255, repeat_v = 255;
   std::array<std::string, kTextureNames> texture_names;
+  // Set when the object would take the scene past its budget.
+  BudgetItem over_budget = BudgetItem::none;
+  std::set<std::string> missing_textures;
 
   ObjectReader(Engine& engine, std::string name, TextStream& stream, std::size_t at)
       : e(engine), file(std::move(name)), in(stream), index(at) {
@@ -61,9 +67,13 @@ struct ObjectReader {
       report_problem(e, true, file, in.line_number(), "texture name longer than %zu characters", kNameMax);
       return -1;
     }
+    // A name that failed once is not searched for (nor reported) again.
+    if (missing_textures.count(n)) return -1;
     int slot = load_texture(e, n);
-    if (slot < 0 && n != "NULL")
+    if (slot < 0 && n != "NULL") {
+      missing_textures.insert(n);
       report_problem(e, true, file, in.line_number(), "texture %s.3DF is missing or unreadable", n.c_str());
+    }
     return slot;
   }
 
@@ -168,9 +178,11 @@ struct ObjectReader {
   }
 
   // The vertex list: "x,y,z" items until three integers cannot be read.
-  void read_vertices() {
+  // False when the list would take the scene past its vertex budget.
+  bool read_vertices() {
     Object& o = object();
     const std::uint32_t colour = pack_colour(alpha, red, green, blue);
+    const std::size_t room = static_cast<std::size_t>(vertices_left(e));
     for (;;) {
       std::optional<std::int32_t> x = in.integer();
       if (!x || !in.accept(',')) break;
@@ -178,12 +190,17 @@ struct ObjectReader {
       if (!y || !in.accept(',')) break;
       std::optional<std::int32_t> z = in.integer();
       if (!z) break;
+      if (o.vertices.size() == room) {
+        over_budget = BudgetItem::vertices;
+        return false;
+      }
       Vertex v;
       v.position = {static_cast<float>(*x), static_cast<float>(*y), static_cast<float>(*z)};
       v.vertex_colour = colour;
       o.vertices.push_back(v);
     }
     o.vertex_count = static_cast<std::int32_t>(o.vertices.size());
+    return true;
   }
 
   // One face line; false refuses the object.
@@ -192,6 +209,10 @@ struct ObjectReader {
     const int line = in.line_number();
     if (t.size() < 3) {
       report_problem(e, true, file, line, "a face needs three corner numbers; the object is refused");
+      return false;
+    }
+    if (o.faces.size() == static_cast<std::size_t>(faces_left(e))) {
+      over_budget = BudgetItem::faces;
       return false;
     }
     Face face;
@@ -244,17 +265,18 @@ struct ObjectReader {
     p.blend = 0;
     std::vector<std::string_view> t = split_tokens(text, kDescriptionDelimiters);
     auto has = [&](std::size_t k) { return k < t.size(); };
-    if (has(0)) p.count = text_to_int(t[0]);
-    if (has(1)) p.size = text_to_int(t[1]);
-    if (has(2)) p.life = text_to_int(t[2]);
+    auto integer = [&](std::size_t k) { return checked_int(e, file, in.line_number(), t[k]); };
+    if (has(0)) p.count = integer(0);
+    if (has(1)) p.size = integer(1);
+    if (has(2)) p.life = integer(2);
     if (has(3)) p.acceleration = text_to_float(t[3]);
     if (has(4)) p.spread = text_to_float(t[4]);
     if (has(5)) p.velocity.x = text_to_float(t[5]);
     if (has(6)) p.velocity.y = text_to_float(t[6]);
     if (has(7)) p.velocity.z = text_to_float(t[7]);
     for (std::size_t k = 0; k < 3; ++k) {
-      if (has(8 + k)) p.start_colour[k] = text_to_int(t[8 + k]);
-      if (has(11 + k)) p.end_colour[k] = text_to_int(t[11 + k]);
+      if (has(8 + k)) p.start_colour[k] = integer(8 + k);
+      if (has(11 + k)) p.end_colour[k] = integer(11 + k);
     }
     if (has(14)) e.particle_texture_name = std::string(t[14].substr(0, kNameMax));
     trim_spaces(e.particle_texture_name);
@@ -272,29 +294,64 @@ std::string file_name_of(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// The regular file `name` of `dir`, whatever the case of its letters; ""
+// when there is none.
+std::string find_regular_file(const std::string& dir, const std::string& name) {
+  std::string path = find_file(dir, name);
+  return !path.empty() && file_exists(path) ? path : std::string();
+}
+
+// load_model for the object at `object_count`, refusing a model that would
+// take the scene past its vertex or face budget (`over` says which).
+int load_model_in_budget(Engine& e, const std::string& path, int create, int orientation, std::string& reason,
+                         BudgetItem& over) {
+  std::optional<ThreeDsModel> model = read_3ds(path, &reason);
+  if (!model) return 0;
+  std::size_t vertices = 0, faces = 0;
+  for (const ThreeDsMesh& mesh : model->meshes) {
+    vertices += mesh.vertices.size();
+    faces += mesh.faces.size();
+  }
+  if (vertices > static_cast<std::size_t>(vertices_left(e))) over = BudgetItem::vertices;
+  else if (faces > static_cast<std::size_t>(faces_left(e))) over = BudgetItem::faces;
+  if (over != BudgetItem::none) return 0;
+  if (!model->cut.empty()) report_problem(e, false, file_name_of(path), 0, "%s", model->cut.c_str());
+  return prepare_model(e, *model, create, orientation, &reason);
+}
+
 }  // namespace
 
-int read_object(Engine& e, const std::string& base_path) {
+int read_object(Engine& e, const std::string& base_path, BudgetItem* over_budget) {
   e.particle_texture_name = "PARTICLE";
+  BudgetItem over = BudgetItem::none;
+  const auto finish = [&](int result) {
+    if (over_budget) *over_budget = over;
+    return result;
+  };
 
-  std::string path;
-  if (file_exists(base_path)) {
-    path = base_path;
-  } else if (file_exists(base_path + ".TXT")) {
-    path = base_path + ".TXT";
-  } else if (file_exists(base_path + ".3DS")) {
-    int ok = load_model(e, base_path + ".3DS", 1, 1);
-    if (!ok) report_problem(e, true, file_name_of(base_path) + ".3DS", 0, "the model cannot be read");
-    return ok;
-  } else {
-    report_problem(e, true, file_name_of(base_path), 0, "no object file (neither the name, .TXT nor .3DS exists)");
-    return 0;
+  // The object file, its name with ".TXT", or a bare model, in this order,
+  // whatever the case of their letters.
+  const std::string dir = directory_of(base_path);
+  const std::string name = base_path.substr(dir.size());
+  std::string path = find_regular_file(dir, name);
+  if (path.empty()) path = find_regular_file(dir, name + ".TXT");
+  if (path.empty()) {
+    const std::string model_path = find_regular_file(dir, name + ".3DS");
+    if (model_path.empty()) {
+      report_problem(e, true, name, 0, "no object file (neither the name, .TXT nor .3DS exists)");
+      return finish(0);
+    }
+    std::string reason;
+    const int ok = load_model_in_budget(e, model_path, 1, kOrientMirrorZ, reason, over);
+    if (!ok && over == BudgetItem::none)
+      report_problem(e, true, file_name_of(model_path), 0, "the model cannot be read: %s", reason.c_str());
+    return finish(ok);
   }
 
   std::optional<TextStream> stream = TextStream::open(path);
   if (!stream) {
     report_problem(e, true, file_name_of(path), 0, "cannot be read");
-    return 0;
+    return finish(0);
   }
   const std::size_t at = static_cast<std::size_t>(e.object_count);
   e.objects.resize(at);
@@ -326,7 +383,10 @@ int read_object(Engine& e, const std::string& base_path) {
   }
 
   if (next == ObjectReader::Next::points) {
-    r.read_vertices();
+    if (!r.read_vertices()) {
+      over = r.over_budget;
+      return finish(0);
+    }
     in.line();  // the rest of the line where the list ended
     std::optional<std::string> line = in.line(&cut);
     while (line) {
@@ -335,31 +395,37 @@ int read_object(Engine& e, const std::string& base_path) {
       if (line->size() < 5) {
         report_problem(e, true, r.file, in.line_number(),
                        "face line shorter than 5 characters (an empty line?); the object is refused");
-        return 0;
+        return finish(0);
       }
       std::vector<std::string_view> t = split_tokens(*line, kDescriptionDelimiters);
       if (!t.empty() && same_key(t[0], "PARTICLE")) {
         if (std::optional<std::string> particle = in.line()) r.read_particle_line(*particle);
         break;
       }
-      if (!r.read_face(t)) return 0;
+      if (!r.read_face(t)) {
+        over = r.over_budget;
+        return finish(0);
+      }
       line = in.line(&cut);
     }
   } else if (next == ObjectReader::Next::external) {
-    std::string model_path = e.paths.dir_temp + model + ".3DS";
-    debug_log(e.log, "external 3ds %s", model_path.c_str());
     const int line = in.line_number();
     if (model.find_first_of("/\\") != std::string::npos) {
       report_problem(e, true, r.file, line, "model name %s must not contain a path separator", model.c_str());
-      return 0;
+      return finish(0);
     }
-    if (!file_exists(model_path)) {
+    const std::string model_path = find_regular_file(e.paths.dir_temp, model + ".3DS");
+    debug_log(e.log, "external 3ds %s", model_path.empty() ? (e.paths.dir_temp + model + ".3DS").c_str() : model_path.c_str());
+    if (model_path.empty()) {
       report_problem(e, true, r.file, line, "model %s.3DS is missing", model.c_str());
-      return 0;
+      return finish(0);
     }
-    if (!load_model(e, model_path, 0, orientation)) {
-      report_problem(e, true, r.file, line, "model %s.3DS cannot be read", model.c_str());
-      return 0;
+    std::string reason;
+    if (!load_model_in_budget(e, model_path, 0, orientation, reason, over)) {
+      if (over == BudgetItem::none)
+        report_problem(e, true, r.file, line, "model %s cannot be read: %s", file_name_of(model_path).c_str(),
+                       reason.c_str());
+      return finish(0);
     }
     Object& o = r.object();
     const bool textured = r.texture_names[0] != "NULL";
@@ -379,7 +445,7 @@ int read_object(Engine& e, const std::string& base_path) {
     if (std::optional<std::string> rest = in.line()) r.read_particle_line(*rest);
   }
   r.finish();
-  return 1;
+  return finish(1);
 }
 
 }  // namespace kelvo

@@ -28,27 +28,22 @@ std::string format_problem(const Problem& p) {
 
 }  // namespace kelvo
 
-#include <cerrno>
+#include <algorithm>
 #include <cfloat>
-#include <cstdlib>
 
 #include "host/base/text_helpers.h"
+#include "scene/scene_budget.h"
 #include "scene/text_stream.h"
 
 namespace kelvo {
 
 std::int32_t checked_int(Engine& e, const std::string& file, int line, std::string_view token) {
-  std::int32_t value = text_to_int(token);
-  if (value == INT32_MAX || value == INT32_MIN) {
-    // Clamped only if the digits say more than the limit.
-    std::string digits(token.substr(0, 64));
-    errno = 0;
-    long long wide = std::strtoll(digits.c_str(), nullptr, 10);
-    if (wide > INT32_MAX || wide < INT32_MIN || errno == ERANGE)
-      report_problem(e, false, file, line, "number %.*s is out of range; %d is used", static_cast<int>(token.size() > 40 ? 40 : token.size()),
-                     token.data(), value);
-  }
-  return value;
+  const std::int32_t value = text_to_int(token);
+  const std::int32_t kept = std::clamp(value, -kFileIntLimit, kFileIntLimit);
+  if (kept != value)
+    report_problem(e, false, file, line, "number %.*s is out of range; %d is used",
+                   static_cast<int>(token.size() > 40 ? 40 : token.size()), token.data(), kept);
+  return kept;
 }
 
 float checked_float(Engine& e, const std::string& file, int line, std::string_view token) {

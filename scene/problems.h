@@ -31,7 +31,8 @@ std::string format_problem(const Problem& p);
 namespace kelvo {
 
 // The leading-number conversions of the description files, reporting a
-// number that does not fit (it is clamped) as a warning.
+// number that does not fit (it is clamped) as a warning. Integers are held
+// within ±kFileIntLimit (scene/scene_budget.h), floats within the float range.
 std::int32_t checked_int(Engine& e, const std::string& file, int line, std::string_view token);
 float checked_float(Engine& e, const std::string& file, int line, std::string_view token);
 

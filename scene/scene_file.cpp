@@ -10,6 +10,7 @@
 #include "render/gl_states.h"
 #include "scene/emitters.h"
 #include "scene/object_file.h"
+#include "scene/scene_budget.h"
 #include "scene/text_stream.h"
 
 namespace kelvo {
@@ -17,6 +18,9 @@ namespace kelvo {
 namespace {
 
 constexpr float kInv255 = 0.003921569f;
+// The far edge of the viewport after a border: with the near edge within
+// ±kFileIntLimit, every width and centre stays inside 32 bits.
+constexpr std::int64_t kViewportEdgeLimit = std::int64_t{1} << 30;
 
 std::string upper(std::string_view s) {
   std::string u(s);
@@ -52,12 +56,14 @@ bool apply_header_key(Engine& e, const std::string& file, int line, const std::s
   else if (key == "FOGCOLOR_B") e.fog_colour[2] = i();
   else if (key == "BORDER_X" || key == "BORDER_Y") {
     if (e.preview) return true;
-    const std::int32_t border = i();
+    const std::int32_t border = i();  // within ±kFileIntLimit
     std::int32_t& low = key == "BORDER_X" ? e.viewport_box.x0 : e.viewport_box.y0;
     std::int32_t& high = key == "BORDER_X" ? e.viewport_box.x1 : e.viewport_box.y1;
     if (border != low) {
       low = border;
-      high = static_cast<std::int32_t>(std::clamp<std::int64_t>(std::int64_t(high) - border, INT32_MIN, INT32_MAX));
+      // Kept where the width (high - low) and the centre stay in range.
+      high = static_cast<std::int32_t>(std::clamp<std::int64_t>(std::int64_t(high) - border, -kViewportEdgeLimit,
+                                                                 kViewportEdgeLimit));
     }
   }
   else if (key == "PERSPECTIVE_X") e.perspective[0] = f();
@@ -90,8 +96,15 @@ float adjust_speed(const Engine& e, float speed) {
   return speed;
 }
 
-// One object line; the object is counted when it loads.
-void load_object_line(Engine& e, const std::string& scene_file, int line, const std::vector<std::string_view>& t) {
+void skip_over_budget(Engine& e, const std::string& scene_file, int line, const std::string& name, BudgetItem item) {
+  report_problem(e, false, scene_file, line, "object %s is skipped: the scene would pass its budget of %d %s",
+                 name.c_str(), budget_limit(e.budget, item), budget_name(item));
+}
+
+// One object line; the object is counted when it loads. `object_lines`
+// counts the object lines read so far, this one included.
+void load_object_line(Engine& e, int object_lines, const std::string& scene_file, int line,
+                      const std::vector<std::string_view>& t) {
   std::string name(t[0]);
   trim_spaces(name);
   debug_log(e.log, "***** processing: %s", name.c_str());
@@ -109,14 +122,28 @@ void load_object_line(Engine& e, const std::string& scene_file, int line, const 
     debug_log(e.log, "load failed!");
     return;
   }
-  if (!read_object(e, e.paths.dir_temp + name)) {
+  if (object_lines > e.budget.object_lines) {
+    skip_over_budget(e, scene_file, line, name, BudgetItem::object_lines);
+    return;
+  }
+  BudgetItem over = BudgetItem::none;
+  if (!read_object(e, e.paths.dir_temp + name, &over)) {
     e.objects.resize(static_cast<std::size_t>(e.object_count));
-    report_problem(e, true, scene_file, line, "object %s was not loaded", name.c_str());
+    if (over != BudgetItem::none)
+      skip_over_budget(e, scene_file, line, name, over);
+    else
+      report_problem(e, true, scene_file, line, "object %s was not loaded", name.c_str());
     debug_log(e.log, "load failed!");
     return;
   }
   const int n = e.object_count;
   Object& o = e.objects[static_cast<std::size_t>(n)];
+  if (o.particled && !o.vertices.empty() &&
+      particles_in_use(e) + std::clamp(e.particle_parameters.count, 0, kMaxParticlesPerSystem) > e.budget.particles) {
+    e.objects.resize(static_cast<std::size_t>(e.object_count));
+    skip_over_budget(e, scene_file, line, name, BudgetItem::particles);
+    return;
+  }
   compute_bounds(o);
   translate_object(o, v[1], v[2], v[3]);
   o.rot_speed = {v[7], v[8], v[9]};
@@ -274,11 +301,15 @@ void colour_reset(Engine& e) {
 int load_scene(Engine& e, const std::string& name) {
   debug_log(e.log, "workDir=%s", e.paths.dir_temp.c_str());
   debug_log(e.log, "scene=%s", name.c_str());
-  const std::string file = name + ".TXT";
-  std::optional<TextStream> stream = TextStream::open(e.paths.dir_temp + file);
+  // Named as the scene names it in messages, as found on disk once found.
+  std::string file = name + ".TXT";
+  const std::string path = find_file(e.paths.dir_temp, file);
+  if (!path.empty()) file = path.substr(e.paths.dir_temp.size());
+  std::optional<TextStream> stream;
+  if (!path.empty()) stream = TextStream::open(path);
   if (!stream) {
     debug_log(e.log, "scene open failed");
-    report_problem(e, true, file, 0, "the scene file is missing or unreadable");
+    report_problem(e, true, file, 0, "the scene file is missing, unreadable or not a regular file");
     return 0;
   }
   TextStream& in = *stream;
@@ -320,6 +351,7 @@ int load_scene(Engine& e, const std::string& name) {
   e.camera_rot = {fold_angle(e.camera_rot.x), fold_angle(e.camera_rot.y), fold_angle(e.camera_rot.z)};
 
   // Objects.
+  int object_lines = 0;
   while (std::optional<std::string> line = in.line(&cut)) {
     const int number = in.line_number();
     if (cut) report_problem(e, false, file, number, "line longer than %zu characters is cut", kLineMax);
@@ -334,7 +366,7 @@ int load_scene(Engine& e, const std::string& name) {
       debug_log(e.log, "skipped:%s", shown.c_str());
       continue;
     }
-    load_object_line(e, file, number, t);
+    load_object_line(e, ++object_lines, file, number, t);
   }
 
   rescale(e);
@@ -342,7 +374,8 @@ int load_scene(Engine& e, const std::string& name) {
   colour_reset(e);
 
   debug_log(e.log, "************** MEDIA");
-  const std::string song = e.paths.dir_temp + name + ".MID";
+  std::string song = find_file(e.paths.dir_temp, name + ".MID");
+  if (song.empty()) song = e.paths.dir_temp + name + ".MID";
   if (file_exists(song)) {
     debug_log(e.log, "running song %s", song.c_str());
     start_song(e, song);

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <memory>
 
+#include "host/base/files.h"
+
 namespace kelvo {
 
 static bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
@@ -23,7 +25,7 @@ TextStream::TextStream(std::string text) : text_(std::move(text)) {
 }
 
 std::optional<TextStream> TextStream::open(const std::string& path, std::size_t max_bytes) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
+  UniqueFile f = open_regular_file(path);
   if (!f) return std::nullopt;
   std::string text;
   char buffer[16384];

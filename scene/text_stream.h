@@ -19,8 +19,8 @@ inline constexpr std::size_t kLineMax = 254;  // characters of a line, line feed
 class TextStream {
  public:
   explicit TextStream(std::string text);
-  // Reads a whole file; nullopt when it cannot be read or is larger than
-  // `max_bytes`.
+  // Reads a whole file; nullopt when it is not a regular file, cannot be
+  // read or is larger than `max_bytes`.
   static std::optional<TextStream> open(const std::string& path, std::size_t max_bytes = 16u << 20);
 
   // The next run of non-blank characters, cut to kWordMax (`cut` tells).

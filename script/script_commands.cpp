@@ -4,8 +4,6 @@
 #include <cfloat>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 
 #include "host/base/files.h"
 #include "media/songs.h"
@@ -35,10 +33,12 @@ Vec3 vec(double x, double y, double z) { return {script_float(x), script_float(y
 // Media are members of the work directory: a name with a path in it is none.
 bool plain_name(const std::string& name) { return name.find_first_of("/\\") == std::string::npos; }
 
-// A regular file (never a pipe or device, whose opening could block).
-bool media_file(const std::string& path) {
-  std::error_code error;
-  return std::filesystem::is_regular_file(path, error) && file_exists(path);
+// The song or sound `name` + `extension` of the work directory, whatever
+// the case of its letters: a regular file (never a pipe or device, whose
+// opening could block), or "".
+std::string media_file(const Engine& e, const std::string& name, const char* extension) {
+  std::string path = find_file(e.paths.dir_temp, name + extension);
+  return !path.empty() && file_exists(path) ? path : std::string();
 }
 
 }  // namespace
@@ -150,8 +150,8 @@ ScriptStep ScriptInterpreter::cmd_play_midi(std::string_view) {
     debug_log(e_.log, "script - song name with a path: %s", text1_.c_str());
     return kRan;
   }
-  const std::string path = e_.paths.dir_temp + text1_ + ".MID";
-  if (media_file(path)) start_song(e_, path);
+  const std::string path = media_file(e_, text1_, ".MID");
+  if (!path.empty()) start_song(e_, path);
   return kRan;
 }
 
@@ -162,8 +162,8 @@ ScriptStep ScriptInterpreter::cmd_play_wav(std::string_view keyword) {
     debug_log(e_.log, "script - sound name with a path: %s", text1_.c_str());
     return kRan;
   }
-  const std::string path = e_.paths.dir_temp + text1_ + ".WAV";
-  if (media_file(path)) play_sound(e_, path, keyword == "playnostop_wav");
+  const std::string path = media_file(e_, text1_, ".WAV");
+  if (!path.empty()) play_sound(e_, path, keyword == "playnostop_wav");
   return kRan;
 }
 

@@ -1,5 +1,6 @@
 #include "script/script_reader.h"
 
+#include "host/base/files.h"
 #include "scene/text_stream.h"
 
 #include <cfloat>
@@ -17,7 +18,7 @@ bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' |
 }  // namespace
 
 bool ScriptFile::open(const std::string& path) {
-  file_.reset(std::fopen(path.c_str(), "r"));
+  file_ = open_regular_file(path);
   return file_ != nullptr;
 }
 

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "host/base/files.h"
+
 namespace kelvo {
 
 // Characters read per line at most (longer lines come out as several lines).
@@ -19,7 +21,8 @@ inline constexpr std::string_view kScriptDelimiters = "=,\r\n(){}[]";
 
 class ScriptFile {
  public:
-  // Opens `path` for reading; false when it cannot be opened.
+  // Opens `path` for reading; false when it is not a regular file or cannot
+  // be opened.
   bool open(const std::string& path);
   void close() { file_.reset(); }
   bool is_open() const { return file_ != nullptr; }
@@ -35,10 +38,7 @@ class ScriptFile {
   void seek(long position);
 
  private:
-  struct Closer {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-  };
-  std::unique_ptr<std::FILE, Closer> file_;
+  UniqueFile file_;
 };
 
 // The line's tokens (never empty ones), split at kScriptDelimiters.

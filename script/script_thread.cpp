@@ -3,9 +3,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <exception>
-#include <filesystem>
 #include <mutex>
-#include <system_error>
 #include <thread>
 
 #include "host/base/files.h"
@@ -109,9 +107,9 @@ int start_script(Engine& e, const std::string& name) {
     r.text = {};
   }
 
-  e.script_path = e.paths.dir_temp + name + ".TXT";
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(e.script_path, error) || !file_exists(e.script_path)) {
+  e.script_path = find_file(e.paths.dir_temp, name + ".TXT");
+  if (e.script_path.empty()) e.script_path = e.paths.dir_temp + name + ".TXT";
+  if (!file_exists(e.script_path)) {
     debug_log(e.log, "scene script failed %s", e.script_path.c_str());
     return 0;
   }

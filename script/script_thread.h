@@ -14,7 +14,8 @@
 
 namespace kelvo {
 
-// Starts the script work directory + name + ".TXT" on its own thread, after
+// Starts the script work directory + name + ".TXT" (found whatever the case
+// of its letters) on its own thread, after
 // stopping a running one, with a fresh event table and idle event consumers.
 // Returns 1 when the thread runs; 0 when the file is missing (logged as
 // "scene script failed") or no thread can be made.

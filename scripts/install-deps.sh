@@ -8,7 +8,8 @@ PACKAGES="build-essential cmake ninja-build pkg-config git
   libpng-dev libfreetype-dev fonts-dejavu-core timgm6mb-soundfont
   libimgui-dev googletest libgtest-dev libbenchmark-dev
   lib3ds-dev assimp-testmodels gl-117-data glmark2-data
-  libx11-dev xvfb xauth xdotool x11-utils xscreensaver libxml2-utils"
+  libx11-dev xvfb xauth xdotool x11-utils xscreensaver libxml2-utils
+  clang libclang-rt-dev"
 if [ "${1:-}" = "--windows" ]; then
   PACKAGES="$PACKAGES g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 zip wine wine64"
 fi

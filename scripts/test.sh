@@ -1,9 +1,10 @@
 #!/bin/sh
 # Installs what is missing, builds everything with AddressSanitizer and
 # UndefinedBehaviorSanitizer and runs every test, among them the Windows
-# screen saver cross-built with mingw-w64 and run under Wine; then builds the
-# script and motion tests with ThreadSanitizer and runs them (a scripted
-# scene drawn for a few thousand frames beside the script thread).
+# screen saver cross-built with mingw-w64 and run under Wine; then every fuzz
+# target runs for a few seconds (scripts/fuzz.sh); then builds the script and
+# motion tests with ThreadSanitizer and runs them (a scripted scene drawn for
+# a few thousand frames beside the script thread).
 set -eu
 cd "$(dirname "$0")/.."
 sh scripts/install-deps.sh --windows
@@ -15,6 +16,9 @@ ninja -C "$BUILD" -j"$JOBS"
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 (cd "$BUILD" && ctest --output-on-failure -j"$JOBS")
+
+# Every fuzz target for a few seconds (scripts/fuzz.sh SECONDS runs them longer).
+sh scripts/fuzz.sh "${KELVO_FUZZ_SECONDS:-3}"
 
 TSAN_BUILD=${KELVO_TSAN_BUILD:-build-tsan}
 cmake -S . -B "$TSAN_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVO_TSAN=ON -DKELVO_PLAYER=OFF \

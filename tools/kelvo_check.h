@@ -9,5 +9,6 @@
 // the material name of each face group (as written in the file) — then one
 // line "object", vertex count, face count of the object that model preparation
 // builds (textures are not uploaded). A refused model prints "FILE: reason"
-// to `err` and nothing to `out`. Returns the exit status: 1 when refused, else 0.
+// to `err` and nothing to `out`; a model kept from a cut file says where it
+// was cut on `err` as "FILE: warning: ...". Returns the exit status: 1 when refused, else 0.
 int check_model_command(const std::string& path, std::FILE* out, std::FILE* err);

@@ -28,6 +28,7 @@ int check_model_command(const std::string& path, std::FILE* out, std::FILE* err)
     return 1;
   }
 
+  if (!model->cut.empty()) std::fprintf(err, "%s: warning: %s\n", path.c_str(), model->cut.c_str());
   for (const ThreeDsMesh& mesh : model->meshes) {
     std::fprintf(out, "mesh\t%s\t%zu\t%zu\t%zu", mesh.name.c_str(), mesh.vertices.size(), mesh.faces.size(),
                  mesh.mapping.size());

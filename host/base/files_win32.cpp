@@ -1,4 +1,4 @@
-// The file-existence test on Windows.
+// The file-existence test and the opening of regular files on Windows.
 #include <windows.h>
 
 #include "host/base/files.h"
@@ -16,6 +16,11 @@ int file_exists(const std::string& path) {
   const bool regular = GetFileType(h) == FILE_TYPE_DISK && !(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
   CloseHandle(h);
   return regular ? 1 : 0;
+}
+
+UniqueFile open_regular_file(const std::string& path) {
+  if (path.find('\0') != std::string::npos || !file_exists(path)) return nullptr;
+  return UniqueFile(std::fopen(path.c_str(), "rb"));
 }
 
 }  // namespace kelvo

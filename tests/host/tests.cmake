@@ -1,5 +1,6 @@
 target_sources(kelvo_tests PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/engine_proc_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/files_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/mode_dispatch_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/work_dir_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/player_options_test.cpp

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <map>
 #include <memory>
 #include <string>
@@ -20,6 +21,8 @@
 #include "media/songs.h"
 #include "media/soundfont.h"
 #include "media/sounds.h"
+#include "scene/scene_file.h"
+#include "script/script_thread.h"
 #include "support/recording_platform.h"
 
 namespace kelvo {
@@ -158,6 +161,21 @@ TEST_F(MediaRules, SoundPlaysOnceOrLoopingEvenInThePreviewMissingOrOutsideIsRefu
   stop_sound(e);
   EXPECT_FALSE(audio_activity(e).sound_sounding);
   EXPECT_EQ(record.calls, (Calls{"open", "sound " + bell + " once", "sound " + bell + " loop", "stop sound"}));
+}
+
+// The scene's song and the script's songs and sounds are found whatever the
+// case of their names (and of the script's).
+TEST_F(MediaRules, SongsAndSoundsAreFoundWhateverTheCaseOfTheirNames) {
+  dir.write("scene1.mid", dir.read("SONG.MID"));
+  dir.write("SCENE1.TXT", "PERSPECTIVE_X=1 PERSPECTIVE_Y=1\nOBJECTS\n");
+  dir.write("Script1.txt", "play_midi(song)\nplay_wav(Bell)\n");
+  load_scene(e, "SCENE1");
+  ASSERT_EQ(start_script(e, "SCRIPT1"), 1);
+  for (int i = 0; i < 1000 && !audio_activity(e).sound_sounding; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  stop_script(e);
+  EXPECT_EQ(record.calls, (Calls{"open", "song " + dir.file("scene1.mid"), "stop song", "song " + song, "stop sound",
+                                 "sound " + bell + " once"}));
 }
 
 TEST(MediaPaths, InWorkDirectoryTakesPlainNamesOnly) {

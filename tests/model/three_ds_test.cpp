@@ -136,6 +136,19 @@ void face_list(W& w, std::vector<ThreeDsFace> faces, const std::string& name = {
   });
 }
 
+// kelvo-check model FILE: exit status, standard output, standard error.
+std::tuple<int, std::string, std::string> check_model(const std::string& path) {
+  char* text[2] = {};
+  std::size_t size[2] = {};
+  std::FILE* out = open_memstream(&text[0], &size[0]);
+  std::FILE* err = open_memstream(&text[1], &size[1]);
+  const int status = check_model_command(path, out, err);
+  std::fclose(out), std::fclose(err);
+  std::tuple<int, std::string, std::string> result{status, text[0], text[1]};
+  std::free(text[0]), std::free(text[1]);
+  return result;
+}
+
 TEST(ThreeDsReader, WriterRoundTripKeepsMeshesMaterialsAndGroups) {
   const ThreeDsModel in = sample_model();
   TempDir dir;
@@ -206,13 +219,13 @@ TEST(ThreeDsReader, ColoursKeepTheLastSubChunkAlphaTheIntegerPercentageAndAllBla
 }
 
 TEST(ThreeDsReader, RefusesMalformedFilesWithAReason) {
-  Bytes past_file = in_mesh_data({});
-  past_file[2] += 1;  // main chunk one byte longer than the file
+  Bytes past_parent = in_mesh_data([](W& w) { chunk(w, 0x0100, [](W& c) { c.f32(1); }); });
+  past_parent[8] += 1;  // mesh data one byte longer than the main chunk that holds it
   // What is wrong, the file, a part of the reason given.
   const std::tuple<const char*, Bytes, const char*> cases[] = {
       {"empty file", {}, "holds no chunk header"},
       {"another format", {0x4D, 0x4C, 6, 0, 0, 0}, "not a 3DS file"},
-      {"main chunk past the file", past_file, "runs past the file"},
+      {"chunk past its parent", past_parent, "runs past its parent chunk"},
       // Length 0: a walk that would not advance.
       {"zero-length chunk", in_mesh_data([](W& w) { w.u16(0x1234), w.u32(0); }), "shorter than its header"},
       {"header past its parent", in_mesh_data([](W& w) { w.u8(1), w.u8(2), w.u8(3); }), "chunk header at offset"},
@@ -244,13 +257,80 @@ TEST(ThreeDsReader, RefusesMalformedFilesWithAReason) {
   }
 }
 
+// A file cut inside a chunk the reader skips anyway keeps what was read
+// before it and says where it was cut; a file cut inside a mesh or a
+// material is refused.
+TEST(ThreeDsReader, AFileCutInsideASkippedChunkKeepsTheMeshesReadBeforeIt) {
+  const auto mesh_a = [](W& w) { triangle_object(w, "A", [](W& t) { vertex_list(t, 3), face_list(t, {{0, 1, 2}}); }); };
+  const auto skipped = [](std::uint16_t id) { return [id](W& w) { chunk(w, id, [](W& c) { c.u32(1), c.u32(2); }); }; };
+  W keyframer_file;
+  chunk(keyframer_file, k3dsMain, [&](W& m) { chunk(m, k3dsMeshData, mesh_a), skipped(0xB000)(m); });
+  const Bytes keyframer = keyframer_file.take();
+  const Bytes unknown = in_mesh_data([&](W& w) { mesh_a(w), skipped(0x0100)(w); });
+  const Bytes light = in_mesh_data([&](W& w) {
+    chunk(w, k3dsNamedObject, [&](W& o) {
+      o.name("A");
+      chunk(o, k3dsTriangleObject, [](W& t) { vertex_list(t, 3), face_list(t, {{0, 1, 2}}); });
+      skipped(0x4600)(o);
+    });
+  });
+  const Bytes second_mesh = in_mesh_data([&](W& w) {
+    mesh_a(w), triangle_object(w, "B", [](W& t) { vertex_list(t, 3), face_list(t, {{0, 1, 2}}); });
+  });
+  const Bytes material = in_mesh_data([&](W& w) { mesh_a(w), material_chunk(w, "M", skipped(0xA081)); });
+  // The file, the bytes cut off its end, the chunk the file now ends in
+  // (empty: the model is refused).
+  const std::tuple<const char*, Bytes, std::size_t, const char*> cases[] = {
+      {"keyframer", keyframer, 3, "chunk 0xB000"},
+      {"keyframer header", keyframer, 12, "chunk 0x4D4D"},
+      {"unknown chunk in the mesh data", unknown, 2, "chunk 0x0100"},
+      {"light in a named object", light, 2, "chunk 0x4600"},
+      {"face list", second_mesh, 5, ""},
+      {"between the chunks of a mesh", second_mesh, 16, ""},
+      {"skipped chunk of a material", material, 2, ""},
+  };
+  for (const auto& [what, bytes, cut_off, cut_in] : cases) {
+    SCOPED_TRACE(what);
+    std::string reason;
+    std::optional<ThreeDsModel> m = decode_3ds(std::span(bytes.data(), bytes.size() - cut_off), &reason);
+    if (*cut_in == '\0') {
+      EXPECT_TRUE(!m && !reason.empty());
+      continue;
+    }
+    ASSERT_TRUE(m) << reason;
+    ASSERT_EQ(m->meshes.size(), 1u);
+    EXPECT_EQ(std::make_pair(m->meshes[0].vertices.size(), m->meshes[0].faces.size()), std::make_pair(3ul, 1ul));
+    EXPECT_NE(m->cut.find(cut_in), std::string::npos) << m->cut;
+  }
+  // kelvo-check model keeps the mesh and warns.
+  TempDir dir;
+  dir.write("cut.3ds", std::string(keyframer.begin(), keyframer.end() - 3));
+  EXPECT_EQ(check_model(dir.file("cut.3ds")),
+            std::make_tuple(0, std::string("mesh\tA\t3\t1\t0\nobject\t3\t1\n"),
+                            dir.file("cut.3ds") + ": warning: the file ends inside chunk 0xB000 at offset " +
+                                std::to_string(keyframer.size() - 14) + "; what was read before it is kept\n"));
+}
+
 TEST(ThreeDsReader, SurvivesEveryTruncationAndRandomByteChanges) {
-  const Bytes bytes = *encode_3ds(sample_model());
-  // Every proper prefix misses bytes that the main chunk claims.
+  const ThreeDsModel whole = sample_model();
+  const Bytes bytes = *encode_3ds(whole);
+  // Every proper prefix is refused with a reason, or keeps whole meshes of
+  // the file and says where it was cut.
+  int kept = 0;
   for (std::size_t n = 0; n < bytes.size(); ++n) {
     std::string reason;
-    EXPECT_TRUE(!decode_3ds(std::span<const std::uint8_t>(bytes.data(), n), &reason) && !reason.empty()) << n;
+    std::optional<ThreeDsModel> m = decode_3ds(std::span<const std::uint8_t>(bytes.data(), n), &reason);
+    if (!m) {
+      EXPECT_FALSE(reason.empty()) << n;
+      continue;
+    }
+    ++kept;
+    EXPECT_FALSE(m->cut.empty()) << n;
+    ASSERT_LE(m->meshes.size(), whole.meshes.size());
+    const std::vector<ThreeDsMesh> before(whole.meshes.begin(), whole.meshes.begin() + m->meshes.size());
+    EXPECT_EQ(mesh_lines(m->meshes, {}), mesh_lines(before, {})) << n;
   }
+  EXPECT_GT(kept, 0);
   // Changed bytes: whatever is accepted keeps every index in range, and
   // preparing it does not go out of range either.
   TempDir dir;
@@ -275,19 +355,6 @@ TEST(ThreeDsReader, SurvivesEveryTruncationAndRandomByteChanges) {
   }
   // Both kinds happen: most changes land in floats and names.
   EXPECT_TRUE(accepted > 1000 && accepted < 19000) << accepted;
-}
-
-// kelvo-check model FILE: exit status, standard output, standard error.
-std::tuple<int, std::string, std::string> check_model(const std::string& path) {
-  char* text[2] = {};
-  std::size_t size[2] = {};
-  std::FILE* out = open_memstream(&text[0], &size[0]);
-  std::FILE* err = open_memstream(&text[1], &size[1]);
-  const int status = check_model_command(path, out, err);
-  std::fclose(out), std::fclose(err);
-  std::tuple<int, std::string, std::string> result{status, text[0], text[1]};
-  std::free(text[0]), std::free(text[1]);
-  return result;
 }
 
 TEST(ModelCheck, ListsMeshesInFileOrderThenThePreparedObjectOrTheReason) {
@@ -507,6 +574,25 @@ TEST_F(ModelPrepare, OrientationsMirrorOrReverseTheFaces) {
     EXPECT_FLOAT_EQ(o.faces[0].v[2], 0.6f * 255.0f);
   }
   EXPECT_EQ(log_count("swapping zorros..."), 1);
+}
+
+// The bounds start at the first vertex: a model far from the origin is
+// centred too, one inside ±65535 as it always was.
+TEST(ModelCentre, ModelsAreCentredWhereverTheyLie) {
+  const std::array<float, 4> cases[] = {
+      {2, 6, -2, 2}, {70000, 80000, -5000, 5000}, {-90000, -70000, -10000, 10000}, {-65535, 65535, -65535, 65535}};
+  for (const auto& [from, to, left, right] : cases) {
+    Object o;
+    o.vertices.resize(3);
+    o.vertices[0].position = {(from + to) / 2, 7, 1};
+    o.vertices[1].position = {to, 7, 1};
+    o.vertices[2].position = {from, 7, 1};
+    o.vertex_count = 3;
+    center_object(o);
+    EXPECT_EQ(std::make_tuple(o.vertices[2].position.x, o.vertices[1].position.x, o.vertices[0].position.y),
+              std::make_tuple(left, right, 0.0f))
+        << from << ".." << to;
+  }
 }
 
 TEST_F(ModelPrepare, MissingOrHomelessModelsChangeNothing) {

@@ -2,15 +2,25 @@
 // real GL context (textures are uploaded) and the log captured.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <future>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "model/texture_3df_write.h"
+#include "model/three_ds_writer.h"
+#include "render/frame_renderer.h"
 #include "scene/engine_state.h"
 #include "scene/object_file.h"
+#include "scene/scene_budget.h"
 #include "scene/scene_file.h"
 #include "support/osmesa_context.h"
 #include "support/recording_platform.h"
@@ -185,12 +195,138 @@ TEST(SceneFile, HostileTextIsCutNotOverrun) {
   s.load(std::string(5000, 'A') + " FARCLIP=1e400 AMBIENT_R=99999999999999 PERSPECTIVE_X=1 PERSPECTIVE_Y=1\nOBJECTS\n" +
          "box " + std::string(3000, '1') + "\n..\\box\n" + std::string(100000, '\n'));
   EXPECT_EQ(s.e.far_clip, 3.40282347e38f);
-  EXPECT_EQ(s.e.ambient[0], INT32_MAX / 2);
+  EXPECT_EQ(s.e.ambient[0], kFileIntLimit / 2);
   EXPECT_TRUE(s.problem_contains("word longer than 255 characters is cut"));
-  EXPECT_TRUE(s.problem_contains("SCENE1.TXT:1: warning: number 99999999999999 is out of range; 2147483647 is used"));
+  EXPECT_TRUE(s.problem_contains("SCENE1.TXT:1: warning: number 99999999999999 is out of range; 16777216 is used"));
   EXPECT_TRUE(s.problem_contains("line longer than 254 characters is cut"));
   EXPECT_TRUE(s.problem_contains("object name ..\\box must not contain a path separator"));
   EXPECT_EQ(s.e.object_count, 1);
+}
+
+// A package authored where file names ignore case: the scene, objects,
+// models and textures are found whatever the case of their names; of names
+// that differ only in case the exact one wins, else the first in byte order.
+TEST(SceneFile, FilesAreFoundWhateverTheCaseOfTheirNames) {
+  SceneDir s;
+  s.texture("wood");
+  ThreeDsModel model;
+  model.meshes.push_back({"m", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}}, {{0, 0}, {1, 0}, {0, 1}}, {}});
+  ASSERT_TRUE(write_3ds(s.dir.file("Vase.3ds"), model));
+  s.dir.write("box.txt", cube_object("TEX_NAME=WOOD"));
+  s.dir.write("LAMP", "TEX_NAME=Wood EXTERN=VASE\n");
+  s.dir.write("crate", cube_object("COLOR_R=10"));
+  s.dir.write("CRATE", cube_object("COLOR_R=20"));
+  s.dir.write("Crate", cube_object("COLOR_R=30"));
+  s.dir.write("scene1.txt", "PERSPECTIVE_X=1 PERSPECTIVE_Y=1\nOBJECTS\nBOX\nvase\nlamp\ncrate\ncRATE\n");
+  load_scene(s.e, "SCENE1");
+  ASSERT_EQ(s.e.object_count, 5) << testing::PrintToString(s.log);
+  EXPECT_NE(s.e.objects[0].faces[0].texture_frames[0], kNoTexture16);  // WOOD is wood.3DF
+  EXPECT_EQ(s.e.objects[1].face_count, 1);                            // vase.3DS is Vase.3ds
+  EXPECT_NE(s.e.objects[2].faces[0].texture_frames[0], kNoTexture16);
+  EXPECT_EQ(std::make_pair(int{s.e.objects[3].faces[0].red}, int{s.e.objects[4].faces[0].red}), std::make_pair(5, 10));
+  EXPECT_TRUE(s.e.problems.empty()) << format_problem(s.e.problems[0]);
+}
+
+// Numbers far out of any range: particle lives and colours, borders and
+// animation speeds are kept where no sum or difference overflows (the
+// sanitizer build stops at an overflow), with a warning.
+TEST(SceneFile, HostileNumbersAreKeptWhereTheArithmeticCannotOverflow) {
+  SceneDir s;
+  s.dir.write("fire", "PARTICLED=1 TEX_SPEED=-99999999999\nPOINTS\n0,0,0 9,0,0 0,9,0\nfaces\n1 2 3\nPARTICLE\n"
+                      "5 10 2147483647 1 0 0 0 0 -99999999999 0 0 99999999999 0 0\n");
+  s.load("BORDER_X=-1500000000 BORDER_Y=99999999999 PERSPECTIVE_X=1 PERSPECTIVE_Y=1\nOBJECTS\nfire\n");
+  EXPECT_EQ(s.e.viewport_box.x0, -kFileIntLimit);
+  EXPECT_EQ(s.e.screen_centre[0], 400);
+  EXPECT_TRUE(s.problem_contains("SCENE1.TXT:1: warning: number -1500000000 is out of range; -16777216 is used"));
+  EXPECT_TRUE(s.problem_contains("fire:7: warning: number 2147483647 is out of range; 16777216 is used"));
+  ASSERT_EQ(s.e.particle_system_count, 1);
+  for (const Particle& p : s.e.particle_systems[0].particles) {
+    EXPECT_TRUE(p.life >= kFileIntLimit && p.life < kFileIntLimit + 32768) << p.life;
+    EXPECT_EQ(p.colour.x, -16777216.0f);
+    EXPECT_GT(p.colour_step.x, 0.0f);
+  }
+  // Frames count the texture animation down from there.
+  test::RecordingPlatform platform;
+  s.e.gl_ready = 1;
+  for (int i = 0; i < 3; ++i) render_frame(s.e, platform);
+  EXPECT_EQ(platform.swaps, 3);
+}
+
+// Object lines that would take the scene past its budget are skipped with a
+// warning; the lines after them still load. A budget of 100 vertices and
+// faces, 250 particles and 9 object lines stands for the real one.
+TEST(SceneFile, TheSceneBudgetSkipsObjectLinesPastIt) {
+  SceneDir s;
+  s.e.budget = {9, 100, 100, 250};
+  ThreeDsModel model;
+  model.meshes.push_back({"big", std::vector<ThreeDsPoint>(45), std::vector<ThreeDsFace>(45), {}, {}});
+  model.meshes.push_back(model.meshes[0]);
+  ASSERT_TRUE(write_3ds(s.dir.file("BIG.3DS"), model));  // 90 of each
+  std::string points = "POINTS\n", faces = "POINTS\n1,2,3\nfaces\n";
+  for (int i = 0; i < 11; ++i) points += "1,2,3 ", faces += "1 1 1\n";
+  s.dir.write("points", points + "\nfaces\n1 1 1\n");
+  s.dir.write("faces", faces);
+  s.dir.write("fire", "PARTICLED=1\nPOINTS\n0,0,0\nfaces\nPARTICLE\n100\n");
+  s.dir.write("tri", "POINTS\n0,0,0 1,0,0 0,1,0\nfaces\n1 2 3\n");
+  s.load("PERSPECTIVE_X=1 PERSPECTIVE_Y=1\nOBJECTS\nbig\npoints\nfaces\nbig\ntri\nfire\nfire\nfire\ntri\ntri\n");
+  EXPECT_EQ(s.e.object_count, 5);  // big, tri, fire, fire, tri
+  EXPECT_EQ(std::make_pair(s.e.total_vertices, s.e.total_faces), std::make_pair(90 + 3 + 2 + 3, 90 + 2));
+  EXPECT_EQ(s.e.particle_system_count, 2);
+  for (const char* line : {"SCENE1.TXT:4: warning: object points is skipped: the scene would pass its budget of "
+                           "100 vertices",
+                           "SCENE1.TXT:5: warning: object faces is skipped: the scene would pass its budget of 100 faces",
+                           "SCENE1.TXT:6: warning: object big is skipped: the scene would pass its budget of 100 vertices",
+                           "SCENE1.TXT:10: warning: object fire is skipped: the scene would pass its budget of 250 "
+                           "particles",
+                           "SCENE1.TXT:12: warning: object tri is skipped: the scene would pass its budget of 9 object "
+                           "lines"})
+    EXPECT_TRUE(s.problem_contains(line)) << line;
+  EXPECT_EQ(s.e.problems.size(), 5u);
+  // The real budget.
+  const SceneBudget budget;
+  EXPECT_EQ((std::array<int, 4>{budget.object_lines, budget.vertices, budget.faces, budget.particles}),
+            (std::array<int, 4>{10000, 1000000, 1000000, 250000}));
+}
+
+// Runs `work` on a thread; false when it is still blocked after 10 s (then
+// every FIFO of `fifos` gets a writer so that it can end).
+bool returns_in_time(const std::function<void()>& work, const std::vector<std::string>& fifos) {
+  std::packaged_task<void()> task(work);
+  std::future<void> done = task.get_future();
+  std::thread thread(std::move(task));
+  const bool in_time = done.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+  while (done.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
+    for (const std::string& fifo : fifos) {
+      const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+      if (fd >= 0) ::close(fd);
+    }
+  }
+  thread.join();
+  return in_time;
+}
+
+// A FIFO in the place of the scene file, an object, a model, a texture or
+// the song is refused at once instead of waiting for a writer.
+TEST(SceneFile, ReadersRefuseWhatIsNotARegularFile) {
+  SceneDir fifo_scene;
+  ASSERT_EQ(::mkfifo(fifo_scene.dir.file("SCENE1.TXT").c_str(), 0600), 0);
+  EXPECT_TRUE(returns_in_time([&] { load_scene(fifo_scene.e, "SCENE1"); }, {fifo_scene.dir.file("SCENE1.TXT")}));
+  EXPECT_TRUE(fifo_scene.problem_contains("SCENE1.TXT: the scene file is missing, unreadable or not a regular file"));
+
+  SceneDir s;
+  std::vector<std::string> fifos;
+  for (const char* name : {"pipe", "MODEL.3DS", "T.3DF", "SCENE1.MID"}) {
+    fifos.push_back(s.dir.file(name));
+    ASSERT_EQ(::mkfifo(fifos.back().c_str(), 0600), 0);
+  }
+  s.dir.write("ext", "EXTERN=MODEL\n");
+  s.dir.write("tri", "TEX_NAME=T\nPOINTS\n0,0,0 1,0,0 0,1,0\nfaces\n1 2 3\n");
+  s.dir.write("SCENE1.TXT", "PERSPECTIVE_X=1 PERSPECTIVE_Y=1\nOBJECTS\npipe\next\ntri\n");
+  EXPECT_TRUE(returns_in_time([&] { load_scene(s.e, "SCENE1"); }, fifos));
+  ASSERT_EQ(s.e.object_count, 1);
+  EXPECT_EQ(s.e.objects[0].faces[0].texture_frames[0], kNoTexture16);
+  EXPECT_TRUE(s.problem_contains("object pipe was not loaded"));
+  EXPECT_TRUE(s.problem_contains("model MODEL.3DS is missing"));
 }
 
 TEST(ObjectFile, KeysAndFaceLinesGiveOptionsTrianglesQuadsTexturesAndColours) {
@@ -199,7 +335,7 @@ TEST(ObjectFile, KeysAndFaceLinesGiveOptionsTrianglesQuadsTexturesAndColours) {
   d.e.Speed = 1;
   ASSERT_EQ(d.read("HALO_TEST=1 CULL=7 TEX_EVMAP=ENV TEX_BUMPLEVEL=50 TEX_BUMPMAP=B1,B2 TEX_SHIFT_X=1.5 TEX_SPEED=3 "
                    "ACCEPT_RANDOM=0 WHATEVER=1 TEX_NAME=a,b,c COLOR_G=200 TEX_REPEAT_H=2\nPOINTS\n0,0,0 1, 0,0\n"
-                   "  2,2,0 0,2,0 caption\n1 2 3\n1 2 3 4X\n1 2 3 4 X\n1 2 3 T 2 0.5\n1 2 3 a 1 1 -5 10 20\n"),
+                   "  2,2,0 0,2,0 caption\n1 2 3\n1 2 3 4X\n1 2 3 4 X\n1 2 3 T 2 0.5\n1 2 3 a 1 1 -5 10 20\n1 3 4 T\n"),
             1);
   const Object& o = d.e.objects.back();
   EXPECT_EQ(o.ghoul_test, 1);  // HALO_TEST is another name for GHOUL_TEST
@@ -214,7 +350,9 @@ TEST(ObjectFile, KeysAndFaceLinesGiveOptionsTrianglesQuadsTexturesAndColours) {
   EXPECT_TRUE(d.problem_contains("obj:1: texture B2.3DF is missing or unreadable"));
   EXPECT_TRUE(d.problem_contains("obj:1: warning: unknown key WHATEVER"));
   ASSERT_EQ(o.vertex_count, 4);
-  ASSERT_EQ(o.face_count, 5);
+  ASSERT_EQ(o.face_count, 6);
+  // A missing texture is reported once, however many faces name it.
+  EXPECT_EQ(std::ranges::count_if(d.e.problems, [](const Problem& p) { return p.message.find("T.3DF") != std::string::npos; }), 1);
   const Face& plain = o.faces[0];
   // Texture name a and its frames b, c.
   EXPECT_TRUE(plain.texture_frames[0] != kNoTexture16 && plain.texture_frames[1] != kNoTexture16 &&
