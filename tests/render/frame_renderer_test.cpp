@@ -194,6 +194,51 @@ TEST(RenderPixels, VisibleObjectCoversTheCentreAndHiddenOneLeavesTheBackground) 
   }
 }
 
+// Lit pixels of row y (or column x) from a to b.
+int lit_in_row(const RenderRig& rig, int y, int a, int b) {
+  int n = 0;
+  for (int x = a; x < b; ++x) n += !rig.black(x, y);
+  return n;
+}
+int lit_in_column(const RenderRig& rig, int x, int a, int b) {
+  int n = 0;
+  for (int y = a; y < b; ++y) n += !rig.black(x, y);
+  return n;
+}
+
+TEST(RenderPixels, DrawModeThreeOutlinesEachFaceWithoutClosingIt) {
+  RenderRig rig;
+  rig.e.draw_mode = 3;
+  add_object(rig.e, facing_square(-20, -20, 20, 20, 100, 127, 127, 127));
+  rig.frame();
+  // The square spans x 48..112 and y 28..92 on the screen. Its corners run
+  // top left, top right, bottom right, bottom left: the left edge, back to
+  // the first corner, is not drawn, and the inside stays empty.
+  EXPECT_TRUE(rig.black(80, 60));
+  EXPECT_EQ(lit_in_row(rig, 60, 0, 80), 0);
+  EXPECT_GT(lit_in_row(rig, 60, 80, 160), 0);
+  EXPECT_GT(lit_in_column(rig, 80, 0, 60), 0);
+  EXPECT_GT(lit_in_column(rig, 80, 60, 120), 0);
+}
+
+TEST(RenderPixels, ObjectWithoutBilinearShowsSharpTexelsAndTheNextOneSmoothOnes) {
+  RenderRig rig;
+  const int checker = rig.texture("CHECKER", Image{2, 2, {0, 0, 0, 255, 255, 255, 255, 255, 255, 0, 0, 0}});
+  for (float x : {-40.0f, 5.0f}) add_object(rig.e, facing_square(x, -20, x + 35, 20, 100, 127, 127, 127));
+  for (Object& o : rig.e.objects) o.faces[0].texture_frames[0] = static_cast<std::uint16_t>(checker);
+  rig.e.objects[0].object_bilinear = 0;
+  rig.frame();
+  // Grey pixels along the middle row of the left square (x 16..72) and of
+  // the right one (88..144), which uses the same texture after it.
+  const auto greys = [&](int a, int b) {
+    int n = 0;
+    for (int x = a; x < b; ++x) n += red_of(rig.pixel(x, 60)) > 40 && red_of(rig.pixel(x, 60)) < 215;
+    return n;
+  };
+  EXPECT_EQ(greys(18, 70), 0);
+  EXPECT_GT(greys(90, 142), 10);
+}
+
 TEST(RenderPixels, FogFadesAFarFaceTowardsTheFogColourButNotAFixedOne) {
   struct Case {
     float z, half;
