@@ -244,6 +244,18 @@ TEST(ThreeDsReader, RefusesMalformedFilesWithAReason) {
   }
 }
 
+// The file goes on after the list (with the vertices and the faces), but
+// the list's own chunk ends after one of its three entries.
+TEST(ThreeDsReader, MappingListLongerThanItsChunkIsRefused) {
+  const Bytes bytes = in_triangle_object([](W& w) {
+    chunk(w, k3dsMappingList, [](W& c) { c.u16(3), c.f32(0), c.f32(0); });
+    vertex_list(w, 3), face_list(w, {{0, 1, 2}});
+  });
+  std::string reason;
+  EXPECT_FALSE(decode_3ds(bytes, &reason));
+  EXPECT_NE(reason.find("mapping list"), std::string::npos) << reason;
+}
+
 TEST(ThreeDsReader, SurvivesEveryTruncationAndRandomByteChanges) {
   const Bytes bytes = *encode_3ds(sample_model());
   // Every proper prefix misses bytes that the main chunk claims.
@@ -507,6 +519,21 @@ TEST_F(ModelPrepare, OrientationsMirrorOrReverseTheFaces) {
     EXPECT_FLOAT_EQ(o.faces[0].v[2], 0.6f * 255.0f);
   }
   EXPECT_EQ(log_count("swapping zorros..."), 1);
+}
+
+TEST_F(ModelPrepare, FacesOfLaterMeshesNameTheirOwnVerticesInEveryOrientation) {
+  ThreeDsModel model;
+  model.meshes = {mesh({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}}),
+                  mesh({{5, 0, 0}, {6, 0, 0}, {5, 1, 0}}, {{0, 1, 2}})};
+  using Corners = std::array<std::int32_t, 4>;
+  for (const auto& [orientation, second] : {std::pair{kOrientAsStored, Corners{3, 4, 5, 0}},
+                                            {kOrientMirrorZ, Corners{3, 4, 5, 0}},
+                                            {kOrientReverseCorners, Corners{3, 5, 4, 0}}}) {
+    const Object& o = load(model, orientation);
+    std::vector<Corners> corners = {o.faces[0].corners, o.faces[1].corners};
+    std::sort(corners.begin(), corners.end());
+    EXPECT_EQ(corners[1], second) << orientation;
+  }
 }
 
 TEST_F(ModelPrepare, MissingOrHomelessModelsChangeNothing) {

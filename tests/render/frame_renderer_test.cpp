@@ -239,6 +239,24 @@ TEST(RenderPixels, ObjectWithoutBilinearShowsSharpTexelsAndTheNextOneSmoothOnes)
   EXPECT_GT(greys(90, 142), 10);
 }
 
+// The logo's square in the lower left corner (64 virtual units a side)
+// shows its texture upright: first row at the top, first column left.
+TEST(RenderPixels, LogoShowsItsTextureUprightInTheLowerLeftCorner) {
+  RenderRig rig(320, 240);
+  rig.e.logo_slot = rig.texture("KLV", Image{2, 2, {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255}});
+  rig.e.LOGO = 1;
+  const float corners[4][2] = {{0, 64}, {64, 64}, {64, 0}, {0, 0}};
+  for (std::size_t k = 0; k < 4; ++k) rig.e.logo_corners[k] = {corners[k][0] - 400, corners[k][1] - 300, 800};
+  rig.frame();
+  // The square covers pixels 0..25 across and up.
+  const std::uint32_t top_left = rig.pixel(6, 19), top_right = rig.pixel(19, 19);
+  const std::uint32_t bottom_left = rig.pixel(6, 6), bottom_right = rig.pixel(19, 6);
+  EXPECT_TRUE(red_of(top_left) > 200 && green_of(top_left) < 50 && green_of(top_right) > 200 &&
+              red_of(top_right) < 50 && blue_of(bottom_left) > 200 && red_of(bottom_left) < 50 &&
+              brightness_of(bottom_right) > 3 * 200)
+      << std::hex << top_left << " " << top_right << " " << bottom_left << " " << bottom_right;
+}
+
 TEST(RenderPixels, FogFadesAFarFaceTowardsTheFogColourButNotAFixedOne) {
   struct Case {
     float z, half;

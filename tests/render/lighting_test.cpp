@@ -78,6 +78,10 @@ TEST(Lighting, FaceGetsAmbientPlusEachLightCappedAtItsOwnColour) {
   EXPECT_EQ(two.lit_colour(), argb(127, 70, 70, 70));
   two.e.lights[1].colour = {1, 1, 1};
   EXPECT_EQ(two.lit_colour(), argb(127, 100, 100, 100));
+  LitScene tilted;  // a light leaning 45 degrees off: 10 + 100 cos 45
+  tilted.e.lights.clear();
+  add_hidden_light(tilted.e, {0, 0, 50}, {1, 1, 49}, {0, 1, 49});
+  EXPECT_EQ(tilted.lit_colour(), argb(127, 80, 80, 80));
   LitScene flat;  // a face of no area gets ambient only
   flat.e.objects[0].front_face = 2;
   flat.e.objects[0].vertices[1].position = flat.e.objects[0].vertices[2].position = {-20, 20, 100};
@@ -118,7 +122,8 @@ TEST(Lighting, ShadersOneAndTwoLightOnlyWithinTheirCones) {
 
 // On the screen: a face the light looks at shows its colour, one it looks
 // away from only the ambient light, also with phong (where the vertices
-// carry the light); an autolighted face keeps its own colour.
+// carry the light); an autolighted face keeps its vertex colours (here
+// unlike its corner colours, as after random colours).
 TEST(Lighting, LitFacesShowTheirLightOnScreenAutolightedOnesTheirOwnColour) {
   const struct {
     int phong, autolighted;
@@ -128,7 +133,9 @@ TEST(Lighting, LitFacesShowTheirLightOnScreenAutolightedOnesTheirOwnColour) {
   for (const auto& c : cases) {
     RenderRig rig;
     rig.e.light_switch = 1, rig.e.phong = c.phong;
-    add_object(rig.e, facing_square(-20, -20, 20, 20, 100, 100, 100, 100)).autolighted = c.autolighted;
+    Object& o = add_object(rig.e, facing_square(-20, -20, 20, 20, 100, 100, 100, 100));
+    o.autolighted = c.autolighted;
+    if (c.autolighted) o.faces[0].corner_colours.fill(argb(127, 0, 0, 0));
     light_facing(rig.e, c.toward);
     rig.frame();
     const int brightness = brightness_of(rig.pixel(80, 60));  // 100 of 127 in each channel, or ambient 10

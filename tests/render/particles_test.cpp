@@ -208,9 +208,10 @@ TEST(Halo, HaloTestLetsGeometryInFrontHideThatHaloOnly) {
 TEST(Halo, FlareSquaresLieAlongTheLineFromTheAnchorTowardItsSize) {
   HaloFrame f;
   f.e.lens_slots = {1, 2, 3, 4};
-  add_object(f.e, anchored_at({0, 0, 300}, 0, 4));
+  add_object(f.e, anchored_at({10.5f, -20.5f, 300}, 0, 4));
   ASSERT_EQ(f.frame().size(), 8u);
-  // D = (4, 4): centres at A + k D, half-sizes in units of 4.
+  // D = (4 - 10, 4 + 20) (the anchor's fraction dropped): centres at A + k D,
+  // half-sizes in units of 4.
   const float along[8] = {0, 0.5f, 0.55f, 0.6f, 1.9f, 1.7f, 1.75f, -0.15f};
   const float half[8] = {40, 24, 24, 8, 40, 16, 24, 32};
   const long lens[8] = {101, 102, 101, 103, 104, 101, 102, 104};
@@ -219,8 +220,8 @@ TEST(Halo, FlareSquaresLieAlongTheLineFromTheAnchorTowardItsSize) {
     const std::vector<RecordedVertex>& v = f.rec.draws[i].vertices;
     ASSERT_EQ(v.size(), 4u);
     EXPECT_EQ(f.rec.draws[i].texture, lens[i]);
-    EXPECT_NEAR((v[0].x + v[1].x) / 2, along[i] * 4, 1e-4);
-    EXPECT_NEAR((v[0].y + v[2].y) / 2, along[i] * 4, 1e-4);
+    EXPECT_NEAR((v[0].x + v[1].x) / 2, 10.5f - along[i] * 6, 1e-4);
+    EXPECT_NEAR((v[0].y + v[2].y) / 2, -20.5f + along[i] * 24, 1e-4);
     EXPECT_NEAR(v[1].x - v[0].x, 2 * half[i], 1e-4);
     EXPECT_FLOAT_EQ(v[2].z, 300.0f);
   }

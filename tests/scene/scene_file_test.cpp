@@ -6,9 +6,11 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "model/texture_3df_write.h"
+#include "model/three_ds_writer.h"
 #include "scene/engine_state.h"
 #include "scene/object_file.h"
 #include "scene/scene_file.h"
@@ -62,8 +64,10 @@ TEST(SceneFile, HeaderKeysSetTheEngineState) {
   s.load("CAMERA_POS_Z=100 CAMERA_ROT_X=-400 CAMERA_ROT_Z=-800 FOGNEAR=10,FOGFAR=700 FOGFAR=600 AMBIENT_R=41 "
          "DRAWMODE=3 PERSPECTIVE_X=1 PERSPECTIVE_Y=1 NEARCLIP=2 mystery=3\nOBJECTS\n");
   EXPECT_EQ(s.e.camera_pos.z, -100.0f);
+  EXPECT_EQ(s.e.camera_rot.x, 41.0f);
   EXPECT_EQ(s.e.camera_rot.z, 441.0f);  // folded once only
-  EXPECT_EQ(s.e.fog_near + s.e.fog_far, 610.0f);
+  EXPECT_EQ(s.e.fog_near, 10.0f);
+  EXPECT_EQ(s.e.fog_far, 600.0f);
   EXPECT_EQ(s.e.ambient[0], 20);  // halved
   EXPECT_TRUE(s.problem_contains("SCENE1.TXT:1: warning: unknown key MYSTERY"));
   EXPECT_FALSE(s.problem_contains("NEARCLIP"));
@@ -230,6 +234,45 @@ TEST(ObjectFile, KeysAndFaceLinesGiveOptionsTrianglesQuadsTexturesAndColours) {
   const Face& coloured = o.faces[4];                       // -5 is not a number here
   EXPECT_EQ((std::array<int, 4>{coloured.red, coloured.green, coloured.blue, coloured.alpha}),
             (std::array<int, 4>{255, 10, 20, 255}));
+}
+
+TEST(ObjectFile, CullChoosesTheFrontFaceOrNoCulling) {
+  SceneDir d;
+  for (const auto& [cull, front] : {std::pair{"0", 0x900u}, {"1", 0x901u}, {"2", 2u}, {"7", 0x900u}}) {
+    ASSERT_EQ(d.read(std::string("CULL=") + cull + "\nPOINTS\n0,0,0 1,0,0 1,1,0\nfaces\n1 2 3\n"), 1);
+    EXPECT_EQ(d.e.objects.back().front_face, front) << cull;
+  }
+}
+
+// A 3DS model named by EXTERN (as stored), EXT_ZREV (z mirrored, the other
+// side in front) or EXT_OREV (corners reversed) takes the object file's
+// colour and textures; a model that is its own object file (NAME.3DS) is
+// mirrored and keeps its own colours.
+TEST(ObjectFile, ExternalAndBareModelsLoadAsStoredMirroredOrReversed) {
+  SceneDir s;
+  s.texture("T");
+  ThreeDsModel model;
+  model.meshes.push_back({"M", {{0, 0, 1}, {10, 0, 2}, {0, 10, 3}}, {{0, 1, 2}}, {}, {}});
+  ASSERT_TRUE(write_3ds(s.dir.file("m.3DS"), model));
+  ASSERT_TRUE(write_3ds(s.dir.file("vase.3DS"), model));
+  for (const char* key : {"EXTERN", "EXT_ZREV", "EXT_OREV"})
+    s.dir.write(key, std::string("SHADOW_DARK=200 COLOR_R=10 COLOR_G=20 COLOR_B=30 TEX_NAME=T ") + key + "=m\n");
+  s.load("PERSPECTIVE_X=1 PERSPECTIVE_Y=1\nOBJECTS\nEXTERN\nEXT_ZREV\nEXT_OREV\nvase\n");
+  ASSERT_EQ(s.e.object_count, 4);
+  // Front face, corners, z of vertex 0 (z 1..3 is centred to -1..1).
+  using Shape = std::tuple<std::uint32_t, std::array<std::int32_t, 4>, float>;
+  const Shape shapes[4] = {{0x900, {0, 1, 2, 0}, -1}, {0x901, {0, 1, 2, 0}, 1}, {0x900, {0, 2, 1, 0}, -1},
+                           {0x901, {0, 1, 2, 0}, 1}};
+  for (std::size_t i = 0; i < 4; ++i) {
+    const Object& o = s.e.objects[i];
+    EXPECT_EQ(Shape(o.front_face, o.faces[0].corners, o.vertices[0].position.z), shapes[i]) << i;
+    const Face& f = o.faces[0];
+    // Colours halved at the end of the load, the shadow darkness too.
+    const bool bare = i == 3;
+    EXPECT_EQ((std::array<int, 3>{f.red, f.alpha, o.shadow_dark}),
+              (std::array<int, 3>{bare ? f.red : 5, bare ? 32 : 127, bare ? 62 : 100})) << i;
+    EXPECT_EQ(f.texture_frames[0] == kNoTexture16, bare) << i;
+  }
 }
 
 // Faces with fewer than three corners, corners out of range, stray words and
