@@ -126,7 +126,8 @@ TEST(SceneFile, ObjectLinesPlaceScaleAndColourObjects) {
   EXPECT_EQ(moved.centre.x, 100.0f);
   EXPECT_EQ(moved.rot_speed.x, 0.5f);  // halved by Speed 2
   EXPECT_EQ(moved.automove, 1);
-  EXPECT_EQ(s.e.objects[1].vertices[0].position.x, -20.0f);  // scaled by 2
+  const Vec3 scaled = s.e.objects[1].vertices[0].position;  // scaled by 2
+  EXPECT_EQ((std::array<float, 3>{scaled.x, scaled.y, scaled.z}), (std::array<float, 3>{-20, -20, -20}));
   EXPECT_EQ(s.e.objects[2].vertices[0].position.x, -10.0f);  // "-2" is not a scale
   EXPECT_TRUE(s.logged("skipped:x"));
   EXPECT_TRUE(s.problem_contains("SCENE1.TXT:8: object missing was not loaded"));
