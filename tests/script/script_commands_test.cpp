@@ -75,11 +75,9 @@ TEST(ScriptCamera, RecordsAreTakenLowestFreeFirstAndWaitedForWhenAllAreBusy) {
   ScriptRig rig;
   rig.load("startloop(201)\nmove_camera(1,1,0,0,0,0,0)\nendloop\n");
   EXPECT_EQ(rig.run(), ScriptStatus::blocked);
-  EXPECT_EQ(rig.active_records(), kEventCount);
   EXPECT_EQ(rig.step(), ScriptStatus::blocked);
-  rig.frame();  // runs record 0
+  rig.frame();  // runs record 0, which the last move takes
   EXPECT_EQ(rig.step(), ScriptStatus::ran);
-  EXPECT_EQ(rig.record(0).frames.load(), 1);
   EXPECT_EQ(rig.run_to_end(), kEventCount);
   EXPECT_FLOAT_EQ(rig.e.camera_pos.x, -201);
 }
@@ -198,7 +196,6 @@ TEST(ScriptSwitches, SwitchesReachTheEngineAtTheNextFrameWaitingForRoomTextFrame
   rig.frame();
   rig.load("startloop(300)\nset_fog(1)\nendloop\nset_fog(0)\n");
   EXPECT_EQ(rig.run(), ScriptStatus::blocked);
-  EXPECT_EQ(rig.queued().size(), kScriptWriteCapacity);
   rig.frame();
   EXPECT_EQ(rig.run(), ScriptStatus::ended);
   rig.frame();
