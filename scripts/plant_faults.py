@@ -23,6 +23,7 @@ import argparse
 import collections
 import os
 import re
+import signal
 import subprocess
 import sys
 
@@ -39,8 +40,8 @@ def read_plants(path):
             parts = line.split(" | ")
             if len(parts) != 3:
                 sys.exit(f"{path}:{number}: want 'file | old | new'")
-            unescape = lambda t: t.replace("\\n", "\n")
-            plants.append((number, parts[0].strip(), unescape(parts[1]), unescape(parts[2])))
+            old, new = (t.replace("\\n", "\n") for t in parts[1:])
+            plants.append((number, parts[0].strip(), old, new))
     return plants
 
 
@@ -81,13 +82,15 @@ def main():
     parser.add_argument("plants")
     parser.add_argument("--source", default=ROOT, help="the source tree to plant in (a copy leaves this one free)")
     parser.add_argument("--build", default="build-test", help="its build directory, relative to the source tree")
-    parser.add_argument("--shards", type=int, default=2, help="test processes run side by side")
+    parser.add_argument("--shards", type=int, default=3, help="test processes run side by side")
     parser.add_argument("--only", default="", help="comma-separated path prefixes")
     parser.add_argument("--timeout", type=int, default=900, help="seconds for one test run")
     parser.add_argument("--check", action="store_true", help="only report plants whose text is missing")
     parser.add_argument("--from-line", type=int, default=0, help="skip the plants above this line of the list")
     parser.add_argument("--filter", default="*", help="gtest filter (for a quick look; counts need all tests)")
     args = parser.parse_args()
+    # A stop puts the planted file back too (the `finally` below).
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit("stopped"))
 
     source = os.path.abspath(args.source)
     build = os.path.join(source, args.build)

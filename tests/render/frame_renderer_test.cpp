@@ -183,17 +183,6 @@ TEST(RenderPasses, TextureAnimationStepsEveryTexSpeedFramesAndWrapsAtAMissingFra
 
 // --- pixels ---------------------------------------------------------------------
 
-TEST(RenderPixels, VisibleObjectCoversTheCentreAndHiddenOneLeavesTheBackground) {
-  for (int visible : {1, 0}) {
-    RenderRig rig;
-    add_object(rig.e, facing_square(-20, -20, 20, 20, 100, 127, 0, 0)).visible = visible;
-    rig.frame();
-    const std::uint32_t centre = rig.pixel(80, 60);  // red, and nothing outside the square
-    EXPECT_TRUE(visible ? red_of(centre) > 240 && green_of(centre) < 8 && rig.black(2, 2) : rig.black(80, 60));
-    EXPECT_EQ(rig.platform.swaps, 2);  // the loading screen, then the frame
-  }
-}
-
 // Lit pixels of row y (or column x) from a to b.
 int lit_in_row(const RenderRig& rig, int y, int a, int b) {
   int n = 0;
