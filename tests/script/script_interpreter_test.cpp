@@ -137,6 +137,14 @@ TEST(ScriptFlow, LoopsProceduresAndJumpsRunTheRightLines) {
   }
 }
 
+TEST(ScriptFlow, RestartRunsFromTheTopWithAnEmptyStack) {
+  ScriptRig rig;
+  rig.load("startloop(2)\n" + mark("round") + "restart\n");
+  for (int i = 0; i < 30; ++i) rig.run(), rig.frame();
+  EXPECT_EQ(rig.texts.size(), 30u);
+  EXPECT_EQ(rig.script->stack_depth(), 1);  // the loop of this round only
+}
+
 TEST(ScriptFlow, GotoWaitsForTheMovesThenSearchesFromTheTop) {
   ScriptRig rig;
   rig.load("label(top)\nstartloop(5)\nmove_camera(3,30,0,0,0,0,0)\ngoto(top)\n");
