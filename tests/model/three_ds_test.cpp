@@ -516,6 +516,7 @@ TEST_F(ModelPrepare, OrientationsMirrorOrReverseTheFaces) {
     EXPECT_EQ(Case(o.front_face, o.faces[0].corners, o.vertices[0].position.z, o.vertices[2].position.z), expected);
     // The mapping stays in the stored order a, b, c, scaled to 0..255.
     EXPECT_FLOAT_EQ(o.faces[0].u[1], 0.3f * 255.0f);
+    EXPECT_FLOAT_EQ(o.faces[0].v[0], 0.2f * 255.0f);
     EXPECT_FLOAT_EQ(o.faces[0].v[2], 0.6f * 255.0f);
   }
   EXPECT_EQ(log_count("swapping zorros..."), 1);
@@ -533,6 +534,8 @@ TEST_F(ModelPrepare, FacesOfLaterMeshesNameTheirOwnVerticesInEveryOrientation) {
     std::vector<Corners> corners = {o.faces[0].corners, o.faces[1].corners};
     std::sort(corners.begin(), corners.end());
     EXPECT_EQ(corners[1], second) << orientation;
+    // Centred on the middle of x 0..6 and y 0..1.
+    EXPECT_EQ(std::make_pair(o.vertices[0].position.x, o.vertices[0].position.y), std::make_pair(-3.0f, -0.5f));
   }
 }
 
