@@ -191,7 +191,7 @@ TEST(SceneFile, LightsAndEmittersFollowTheirObjects) {
   SceneDir s;
   s.dir.write("lamp", "LIGHTSOURCE=1\nPOINTS\n0,0,0 10,0,0 10,10,0\nfaces\n1 2 3 NULL 1 1 255 0 0 255\n");
   s.dir.write("fire", "PARTICLED=1\nPOINTS\n5,6,7 10,0,0 10,10,0\nfaces\n1 2 3\n"
-                  "PARTICLE\n30 4 20 1.05 0.4 0 1 0 255 255 100 50 0 0 SPARK -1\n1 2 3\n");
+                  "PARTICLE\n30 4 20 1.05 0.4 0 1 0 255 255 100 40 0 9 SPARK -1\n1 2 3\n");
   s.dir.write("dark", "LIGHTSOURCE=1 PARTICLED=1\n");  // no faces, no vertices
   s.dir.write("smoke", "PARTICLED=1 PARTICLE_TEST=1\nPOINTS\n1,1,1 2,2,2 3,3,1\nfaces\n1 2 3\n");
   s.load("PERSPECTIVE_X=1 PERSPECTIVE_Y=1\nOBJECTS\nlamp\nfire\ndark\nsmoke\n");
@@ -207,7 +207,8 @@ TEST(SceneFile, LightsAndEmittersFollowTheirObjects) {
   const ParticleParameters& p = s.e.particle_parameters;
   EXPECT_EQ((std::array<std::int32_t, 4>{p.count, p.size, p.life, p.blend}),
             (std::array<std::int32_t, 4>{30, 4, 20, -1}));
-  EXPECT_EQ(p.end_colour, (std::array<std::int32_t, 3>{50, 0, 0}));
+  EXPECT_EQ(p.start_colour, (std::array<std::int32_t, 3>{255, 255, 100}));
+  EXPECT_EQ(p.end_colour, (std::array<std::int32_t, 3>{40, 0, 9}));
   // The next emitter reuses the parameters, with the texture name reset;
   // PARTICLE_TEST gives its particles the depth test.
   EXPECT_EQ(s.e.particle_systems[1].size, 4);
