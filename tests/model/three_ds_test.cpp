@@ -311,6 +311,18 @@ TEST(ThreeDsReader, AFileCutInsideASkippedChunkKeepsTheMeshesReadBeforeIt) {
                                 std::to_string(keyframer.size() - 14) + "; what was read before it is kept\n"));
 }
 
+// The file goes on after the list (with the vertices and the faces), but
+// the list's own chunk ends after one of its three entries.
+TEST(ThreeDsReader, MappingListLongerThanItsChunkIsRefused) {
+  const Bytes bytes = in_triangle_object([](W& w) {
+    chunk(w, k3dsMappingList, [](W& c) { c.u16(3), c.f32(0), c.f32(0); });
+    vertex_list(w, 3), face_list(w, {{0, 1, 2}});
+  });
+  std::string reason;
+  EXPECT_FALSE(decode_3ds(bytes, &reason));
+  EXPECT_NE(reason.find("mapping list"), std::string::npos) << reason;
+}
+
 TEST(ThreeDsReader, SurvivesEveryTruncationAndRandomByteChanges) {
   const ThreeDsModel whole = sample_model();
   const Bytes bytes = *encode_3ds(whole);
@@ -571,6 +583,7 @@ TEST_F(ModelPrepare, OrientationsMirrorOrReverseTheFaces) {
     EXPECT_EQ(Case(o.front_face, o.faces[0].corners, o.vertices[0].position.z, o.vertices[2].position.z), expected);
     // The mapping stays in the stored order a, b, c, scaled to 0..255.
     EXPECT_FLOAT_EQ(o.faces[0].u[1], 0.3f * 255.0f);
+    EXPECT_FLOAT_EQ(o.faces[0].v[0], 0.2f * 255.0f);
     EXPECT_FLOAT_EQ(o.faces[0].v[2], 0.6f * 255.0f);
   }
   EXPECT_EQ(log_count("swapping zorros..."), 1);
@@ -592,6 +605,23 @@ TEST(ModelCentre, ModelsAreCentredWhereverTheyLie) {
     EXPECT_EQ(std::make_tuple(o.vertices[2].position.x, o.vertices[1].position.x, o.vertices[0].position.y),
               std::make_tuple(left, right, 0.0f))
         << from << ".." << to;
+  }
+}
+
+TEST_F(ModelPrepare, FacesOfLaterMeshesNameTheirOwnVerticesInEveryOrientation) {
+  ThreeDsModel model;
+  model.meshes = {mesh({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}}),
+                  mesh({{5, 0, 0}, {6, 0, 0}, {5, 1, 0}}, {{0, 1, 2}})};
+  using Corners = std::array<std::int32_t, 4>;
+  for (const auto& [orientation, second] : {std::pair{kOrientAsStored, Corners{3, 4, 5, 0}},
+                                            {kOrientMirrorZ, Corners{3, 4, 5, 0}},
+                                            {kOrientReverseCorners, Corners{3, 5, 4, 0}}}) {
+    const Object& o = load(model, orientation);
+    std::vector<Corners> corners = {o.faces[0].corners, o.faces[1].corners};
+    std::sort(corners.begin(), corners.end());
+    EXPECT_EQ(corners[1], second) << orientation;
+    // Centred on the middle of x 0..6 and y 0..1.
+    EXPECT_EQ(std::make_pair(o.vertices[0].position.x, o.vertices[0].position.y), std::make_pair(-3.0f, -0.5f));
   }
 }
 

@@ -99,6 +99,17 @@ TEST(MotionEvents, SpeedAndConstantFramesSetTheLengthWhenTheEventStartsOddLength
   rig.frame(1);
   EXPECT_EQ(rig.frames_of(2), 0);
   EXPECT_EQ(rig.e.perspective_event.frames_left, 0);
+  EXPECT_EQ(rig.e.perspective_switch, 1);  // a perspective event switches the effect on
+  // The cursor stays on the record that ran: one written behind it is found
+  // after a scan that finds nothing (an idle frame) has put it back to 0.
+  MotionRig behind;
+  behind.event(1, kTargetCamera, 1, kModeMove, {10, 0, 0});
+  behind.frame(1);
+  behind.event(0, kTargetCamera, 1, kModeMove, {5, 0, 0});
+  behind.frame(1);
+  EXPECT_FLOAT_EQ(behind.e.camera_pos.x, -10);
+  behind.frame(1);
+  EXPECT_FLOAT_EQ(behind.e.camera_pos.x, -15);
 }
 
 // --- the camera ---------------------------------------------------------------
@@ -135,6 +146,8 @@ TEST(MotionObjects, MoveAndSpinTurnAboutTheCentreRotateAboutTheOrigin) {
   rig.event(1, 0, 5, kModeGoTo, {0, 50, -20});
   rig.frame(3);
   expect_near(o.centre, {0, 0, 100});
+  rig.e.collision_detection = 1;  // the box went along: it blocks the camera there
+  EXPECT_EQ(collision_test(rig.e, -1, 0, 0, 115), 1);
   rig.frame(7);  // position_object brings the centre to the target
   expect_near(o.centre, {0, 50, -20});
 }
@@ -193,7 +206,7 @@ TEST(ObjectTransform, RotationTurnsAboutYThenZThenXCollisionsUseTheWidenedBoxes)
     Vec3 p;
     int hit;
   } points[] = {{{50, 50, 50}, 1}, {{-20, 50, 50}, 1}, {{50, 120, 50}, 1}, {{-20.01f, 50, 50}, 0},
-                {{50, 50, 120.01f}, 0}, {{500, 50, 50}, 0}, {{1120, 120, 120}, 1}};
+                {{50, 50, 120.01f}, 0}, {{500, 50, 50}, 0}, {{1120, 120, 120}, 1}, {{1050, 300, 50}, 0}};
   for (const auto& c : points) EXPECT_EQ(collision_test(e, -1, c.p.x, c.p.y, c.p.z), c.hit) << c.p.x << " " << c.p.z;
   // The excluded object, objects that are not solid and objects past
   // object_count never block; with collision detection off nothing does.

@@ -3,6 +3,7 @@
 // context, judged by their pixels.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "render/render_rig.h"
@@ -181,17 +182,83 @@ TEST(RenderPasses, TextureAnimationStepsEveryTexSpeedFramesAndWrapsAtAMissingFra
   EXPECT_EQ(o.faces[0].current_frame, 1);
 }
 
+TEST(RenderPasses, WithoutBilinearTheMainPassFiltersNearestAndSetsLinearBack) {
+  RecordedFrame f;
+  fake_slot(f.e, 1, 11);
+  Object& o = add_object(f.e, square_at(50));
+  o.faces[0].texture_frames[0] = 1, o.object_bilinear = 0;
+  f.frame();
+  const Calls expected = {"BindTexture(11)", "TexParameteri(GL_TEXTURE_MIN_FILTER, GL_NEAREST)",
+                          "TexParameteri(GL_TEXTURE_MAG_FILTER, GL_NEAREST)", "Begin(GL_QUADS)", "End",
+                          "TexParameteri(GL_TEXTURE_MIN_FILTER, GL_LINEAR)",
+                          "TexParameteri(GL_TEXTURE_MAG_FILTER, GL_LINEAR)"};
+  EXPECT_NE(std::ranges::search(f.rec.calls, expected).begin(), f.rec.calls.end())
+      << testing::PrintToString(f.rec.calls);
+}
+
 // --- pixels ---------------------------------------------------------------------
 
-TEST(RenderPixels, VisibleObjectCoversTheCentreAndHiddenOneLeavesTheBackground) {
-  for (int visible : {1, 0}) {
-    RenderRig rig;
-    add_object(rig.e, facing_square(-20, -20, 20, 20, 100, 127, 0, 0)).visible = visible;
-    rig.frame();
-    const std::uint32_t centre = rig.pixel(80, 60);  // red, and nothing outside the square
-    EXPECT_TRUE(visible ? red_of(centre) > 240 && green_of(centre) < 8 && rig.black(2, 2) : rig.black(80, 60));
-    EXPECT_EQ(rig.platform.swaps, 2);  // the loading screen, then the frame
-  }
+// Lit pixels of row y (or column x) from a to b.
+int lit_in_row(const RenderRig& rig, int y, int a, int b) {
+  int n = 0;
+  for (int x = a; x < b; ++x) n += !rig.black(x, y);
+  return n;
+}
+int lit_in_column(const RenderRig& rig, int x, int a, int b) {
+  int n = 0;
+  for (int y = a; y < b; ++y) n += !rig.black(x, y);
+  return n;
+}
+
+TEST(RenderPixels, DrawModeThreeOutlinesEachFaceWithoutClosingIt) {
+  RenderRig rig;
+  rig.e.draw_mode = 3;
+  add_object(rig.e, facing_square(-20, -20, 20, 20, 100, 127, 127, 127));
+  rig.frame();
+  // The square spans x 48..112 and y 28..92 on the screen. Its corners run
+  // top left, top right, bottom right, bottom left: the left edge, back to
+  // the first corner, is not drawn, and the inside stays empty.
+  EXPECT_TRUE(rig.black(80, 60));
+  EXPECT_EQ(lit_in_row(rig, 60, 0, 80), 0);
+  EXPECT_GT(lit_in_row(rig, 60, 80, 160), 0);
+  EXPECT_GT(lit_in_column(rig, 80, 0, 60), 0);
+  EXPECT_GT(lit_in_column(rig, 80, 60, 120), 0);
+}
+
+TEST(RenderPixels, ObjectWithoutBilinearShowsSharpTexelsAndTheNextOneSmoothOnes) {
+  RenderRig rig;
+  const int checker = rig.texture("CHECKER", Image{2, 2, {0, 0, 0, 255, 255, 255, 255, 255, 255, 0, 0, 0}});
+  for (float x : {-40.0f, 5.0f}) add_object(rig.e, facing_square(x, -20, x + 35, 20, 100, 127, 127, 127));
+  for (Object& o : rig.e.objects) o.faces[0].texture_frames[0] = static_cast<std::uint16_t>(checker);
+  rig.e.objects[0].object_bilinear = 0;
+  rig.frame();
+  // Grey pixels along the middle row of the left square (x 16..72) and of
+  // the right one (88..144), which uses the same texture after it.
+  const auto greys = [&](int a, int b) {
+    int n = 0;
+    for (int x = a; x < b; ++x) n += red_of(rig.pixel(x, 60)) > 40 && red_of(rig.pixel(x, 60)) < 215;
+    return n;
+  };
+  EXPECT_EQ(greys(18, 70), 0);
+  EXPECT_GT(greys(90, 142), 10);
+}
+
+// The logo's square in the lower left corner (64 virtual units a side)
+// shows its texture upright: first row at the top, first column left.
+TEST(RenderPixels, LogoShowsItsTextureUprightInTheLowerLeftCorner) {
+  RenderRig rig(320, 240);
+  rig.e.logo_slot = rig.texture("KLV", Image{2, 2, {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255}});
+  rig.e.LOGO = 1;
+  const float corners[4][2] = {{0, 64}, {64, 64}, {64, 0}, {0, 0}};
+  for (std::size_t k = 0; k < 4; ++k) rig.e.logo_corners[k] = {corners[k][0] - 400, corners[k][1] - 300, 800};
+  rig.frame();
+  // The square covers pixels 0..25 across and up.
+  const std::uint32_t top_left = rig.pixel(6, 19), top_right = rig.pixel(19, 19);
+  const std::uint32_t bottom_left = rig.pixel(6, 6), bottom_right = rig.pixel(19, 6);
+  EXPECT_TRUE(red_of(top_left) > 200 && green_of(top_left) < 50 && green_of(top_right) > 200 &&
+              red_of(top_right) < 50 && blue_of(bottom_left) > 200 && red_of(bottom_left) < 50 &&
+              brightness_of(bottom_right) > 3 * 200)
+      << std::hex << top_left << " " << top_right << " " << bottom_left << " " << bottom_right;
 }
 
 TEST(RenderPixels, FogFadesAFarFaceTowardsTheFogColourButNotAFixedOne) {

@@ -16,7 +16,8 @@ std::string name(GLenum value) {
       KELVO_NAMED(GL_ZERO), KELVO_NAMED(GL_ONE), KELVO_NAMED(GL_SRC_ALPHA), KELVO_NAMED(GL_ONE_MINUS_SRC_ALPHA),
       KELVO_NAMED(GL_DST_COLOR), KELVO_NAMED(GL_SRC_COLOR), KELVO_NAMED(GL_TEXTURE_2D), KELVO_NAMED(GL_DEPTH_TEST),
       KELVO_NAMED(GL_FOG), KELVO_NAMED(GL_CULL_FACE), KELVO_NAMED(GL_CW), KELVO_NAMED(GL_CCW), KELVO_NAMED(GL_QUADS),
-      KELVO_NAMED(GL_TRIANGLES)};
+      KELVO_NAMED(GL_TRIANGLES), KELVO_NAMED(GL_LINE_STRIP), KELVO_NAMED(GL_TEXTURE_MIN_FILTER),
+      KELVO_NAMED(GL_TEXTURE_MAG_FILTER), KELVO_NAMED(GL_NEAREST), KELVO_NAMED(GL_LINEAR)};
   for (const auto& [v, text] : kNames)
     if (v == value) return text;
   return std::to_string(value);
@@ -60,7 +61,9 @@ const GlCalls kRecording = {
       add("BindTexture(" + std::to_string(texture) + ")");
       active->state.texture = texture;
     },
-    [](GLenum, GLenum, GLint) {},  // texture filters: set at load time, not per frame
+    [](GLenum, GLenum parameter, GLint value) {
+      add("TexParameteri(" + name(parameter) + ", " + name(static_cast<GLenum>(value)) + ")");
+    },
     [](GLenum mode) {
       add("FrontFace(" + name(mode) + ")");
       if (mode == GL_CW || mode == GL_CCW) active->state.front_face = mode;

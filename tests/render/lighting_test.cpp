@@ -11,24 +11,36 @@
 namespace kelvo::test {
 namespace {
 
-TEST(RenderEyeTransform, FixedModesChooseWhetherTheCameraMovesAndTurnsTheObject) {
-  Engine e;
-  quiet(e);
-  e.camera_pos = {0, 100, -100};
-  e.camera_rot = {90, 90, 90};  // about Y, then X, then Z: each order gives other results
-  compute_camera_angles(e);
+// Each angle alone, then all three (about Y, then X, then Z: each other
+// order gives other results); the camera position counts for `fixed` 0 only,
+// the angles unless `fixed` is 2; the perspective factors (x halved, y
+// quartered) for objects that accept them.
+TEST(RenderEyeTransform, CameraMovesAndTurnsTheWorldAndThePerspectiveScalesIt) {
   struct Case {
-    int fixed;
+    Vec3 rot;
+    int fixed, perspective;  // 0 off, 1 on, 2 on but not for this object
     Vec3 p, want;
   };
-  for (const Case& c : {Case{0, {0, 0, 100}, {0, 0, -100}}, Case{1, {0, 0, 100}, {0, 100, 0}},
-                        Case{1, {100, 0, 0}, {100, 0, 0}}, Case{2, {0, 0, 100}, {0, 0, 100}}}) {
-    SCOPED_TRACE(testing::Message() << c.fixed << " " << c.p.x << "," << c.p.y << "," << c.p.z);
+  const Case cases[] = {
+      {{90, 0, 0}, 1, 0, {0, 0, 100}, {0, 100, 0}},     {{0, 90, 0}, 1, 0, {0, 0, 100}, {100, 0, 0}},
+      {{0, 0, 90}, 1, 0, {100, 0, 0}, {0, 100, 0}},     {{90, 90, 90}, 0, 0, {0, 0, 100}, {0, 0, -100}},
+      {{90, 90, 90}, 1, 0, {0, 0, 100}, {0, 100, 0}},   {{90, 90, 90}, 1, 0, {100, 0, 0}, {100, 0, 0}},
+      {{90, 90, 90}, 2, 0, {0, 0, 100}, {0, 0, 100}},   {{0, 0, 0}, 0, 1, {40, -60, 200}, {20, 10, 100}},
+      {{0, 0, 0}, 0, 2, {40, -60, 200}, {40, 40, 100}}, {{0, 0, 0}, 2, 1, {40, -60, 200}, {20, -15, 200}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.rot.x << "," << c.rot.y << "," << c.rot.z << " fixed " << c.fixed
+                                    << " perspective " << c.perspective);
+    Engine e;
+    quiet(e);
+    e.camera_pos = {0, 100, -100}, e.camera_rot = c.rot;
+    e.perspective = {400, 150}, e.perspective_switch = c.perspective != 0;
+    compute_camera_angles(e);
     Object o = object_with_points({c.p});
-    o.fixed = c.fixed;
+    o.fixed = c.fixed, o.perspective_ok = c.perspective != 2;
     eye_transform_object(e, o);
     const Vec3 got = o.vertices[0].eye_position;
-    EXPECT_TRUE(std::abs(got.x - c.want.x) + std::abs(got.y - c.want.y) + std::abs(got.z - c.want.z) < 1e-3);
+    EXPECT_TRUE(std::abs(got.x - c.want.x) + std::abs(got.y - c.want.y) + std::abs(got.z - c.want.z) < 1e-3)
+        << got.x << "," << got.y << "," << got.z;
   }
 }
 
@@ -66,6 +78,10 @@ TEST(Lighting, FaceGetsAmbientPlusEachLightCappedAtItsOwnColour) {
   EXPECT_EQ(two.lit_colour(), argb(127, 70, 70, 70));
   two.e.lights[1].colour = {1, 1, 1};
   EXPECT_EQ(two.lit_colour(), argb(127, 100, 100, 100));
+  LitScene tilted;  // a light leaning 45 degrees off: 10 + 100 cos 45
+  tilted.e.lights.clear();
+  add_hidden_light(tilted.e, {0, 0, 50}, {1, 1, 49}, {0, 1, 49});
+  EXPECT_EQ(tilted.lit_colour(), argb(127, 80, 80, 80));
   LitScene flat;  // a face of no area gets ambient only
   flat.e.objects[0].front_face = 2;
   flat.e.objects[0].vertices[1].position = flat.e.objects[0].vertices[2].position = {-20, 20, 100};
@@ -88,18 +104,44 @@ TEST(Lighting, PhongVerticesTakeTheBrightestColourOfTheirLitFaces) {
   EXPECT_EQ(o.vertices[1].vertex_colour, 0u);   // a vertex of no visible face goes black
 }
 
-TEST(Lighting, LitFaceIsBrighterOnScreenThanOneTheLightLooksAwayFrom) {
-  int brightness[2];
-  for (int toward : {1, 0}) {
-    RenderRig rig;
-    rig.e.light_switch = 1;
-    add_object(rig.e, facing_square(-20, -20, 20, 20, 100, 100, 100, 100));
-    light_facing(rig.e, toward);
-    rig.frame();
-    brightness[toward] = brightness_of(rig.pixel(80, 60));
+// The cones of shaders 1 and 2: 1 lights from cos(1 rad) up, 2 between
+// 0.45 and 1 / 1.2 (most near 1 / 1.2, not at all head-on).
+TEST(Lighting, ShadersOneAndTwoLightOnlyWithinTheirCones) {
+  Light light;
+  light.normal = {0, 0, -2}, light.normal_length = 2;
+  const struct {
+    int shader;
+    float c, want;
+  } cases[] = {{0, 0.6f, 0.6f},     {0, -0.5f, 0},    {1, 1, 1},     {1, 0.6f, 0.072705f}, {1, 0.5f, 0},
+               {2, 0.8f, 0.716210f}, {2, 0.5f, 0.072705f}, {2, 0.9f, 0}, {2, 0.4f, 0},         {2, 1, 0}};
+  for (const auto& c : cases) {
+    const Vec3 n{std::sqrt(1 - c.c * c.c), 0, -c.c};
+    EXPECT_NEAR(light_factor(n, 1, light, c.shader), c.want, 1e-4) << c.shader << " at " << c.c;
   }
-  EXPECT_GT(brightness[1], 3 * 180);  // 100 of 127 in each channel
-  EXPECT_LT(brightness[0], 3 * 40);   // ambient 10 of 127
+}
+
+// On the screen: a face the light looks at shows its colour, one it looks
+// away from only the ambient light, also with phong (where the vertices
+// carry the light); an autolighted face keeps its vertex colours (here
+// unlike its corner colours, as after random colours).
+TEST(Lighting, LitFacesShowTheirLightOnScreenAutolightedOnesTheirOwnColour) {
+  const struct {
+    int phong, autolighted;
+    bool toward, bright;
+  } cases[] = {{0, 0, true, true}, {0, 0, false, false}, {1, 0, true, true}, {1, 0, false, false},
+               {0, 1, false, true}, {1, 1, false, true}};
+  for (const auto& c : cases) {
+    RenderRig rig;
+    rig.e.light_switch = 1, rig.e.phong = c.phong;
+    Object& o = add_object(rig.e, facing_square(-20, -20, 20, 20, 100, 100, 100, 100));
+    o.autolighted = c.autolighted;
+    if (c.autolighted) o.faces[0].corner_colours.fill(argb(127, 0, 0, 0));
+    light_facing(rig.e, c.toward);
+    rig.frame();
+    const int brightness = brightness_of(rig.pixel(80, 60));  // 100 of 127 in each channel, or ambient 10
+    EXPECT_TRUE(c.bright ? brightness > 3 * 180 : brightness < 3 * 40)
+        << brightness << ": phong " << c.phong << " autolighted " << c.autolighted << " toward " << c.toward;
+  }
 }
 
 // A caster above a floor, and a light above it at `light_height`.
@@ -113,23 +155,27 @@ void add_caster_and_light(Engine& e, float light_height = 100) {
 }
 
 TEST(Shadow, ShadowPointsReplaceTheEyePositionsAndAreDrawnBlackWithTheShadowDarkness) {
-  RecordedFrame f;
-  add_caster_and_light(f.e);
-  f.e.camera_pos = {1, 2, 3};
-  compute_camera_angles(f.e), light_update(f.e);
-  Object& caster = f.e.objects[0];
-  caster.faces[1].visible = 0;
-  draw_shadows(f.e, caster);
-  // t = 5 / 100: x moves away from the light by 5 %, y drops to the plane.
-  const Vec3 p = caster.vertices[0].eye_position;
-  EXPECT_EQ(std::vector<float>({p.x, p.y, p.z}),
-            std::vector<float>({-10 - 0.05f * 10 + 1, -17.5f, 140 - 0.05f * 10 + 3}));
-  EXPECT_EQ(f.rec.calls.front(), "Disable(GL_TEXTURE_2D)");
-  ASSERT_EQ(f.rec.draws.size(), 2u);  // every face, visible or not
-  for (const RecordedDraw& d : f.rec.draws) {
-    ASSERT_EQ(d.vertices.size(), 4u);
-    EXPECT_EQ(std::vector<float>({d.vertices[0].y, d.vertices[0].r, d.vertices[0].a}),
-              std::vector<float>({-17.5f, 0, 125 / 127.0f}));
+  for (int perspective : {0, 1}) {
+    RecordedFrame f;
+    add_caster_and_light(f.e);
+    f.e.camera_pos = {1, 2, 3};
+    f.e.perspective = {400, 300}, f.e.perspective_switch = perspective;  // halves x and y
+    compute_camera_angles(f.e), light_update(f.e);
+    Object& caster = f.e.objects[0];
+    caster.faces[1].visible = 0;
+    draw_shadows(f.e, caster);
+    // t = 5 / 100: x moves away from the light by 5 %, y drops to the plane.
+    const Vec3 p = caster.vertices[0].eye_position;
+    EXPECT_EQ(std::vector<float>({p.x, p.y, p.z}),
+              std::vector<float>({-10 - 0.05f * 10 + 1, -17.5f, 140 - 0.05f * 10 + 3}));
+    EXPECT_EQ(f.rec.calls.front(), "Disable(GL_TEXTURE_2D)");
+    ASSERT_EQ(f.rec.draws.size(), 2u);  // every face, visible or not
+    const float scale = perspective ? 0.5f : 1.0f;
+    for (const RecordedDraw& d : f.rec.draws) {
+      ASSERT_EQ(d.vertices.size(), 4u);
+      EXPECT_EQ(std::vector<float>({d.vertices[0].x, d.vertices[0].y, d.vertices[0].r, d.vertices[0].a}),
+                std::vector<float>({p.x * scale, p.y * scale, 0, 125 / 127.0f}));
+    }
   }
 }
 

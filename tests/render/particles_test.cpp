@@ -2,8 +2,6 @@
 // halos and lens flares.
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 #include "render/halos_flares.h"
 #include "render/particles.h"
 #include "render/render_rig.h"
@@ -49,6 +47,7 @@ TEST(Particle, SystemWithoutALifeLengthOrAnEmitterVertexIsHarmless) {
 
 TEST(Particle, OneLifeMovesByJitterAndAcceleratedVelocityAndStepsToTheEndColour) {
   ParticleScene s(1);
+  s.system().velocity = {0, 0.5f, -0.2f};
   Particle& p = s.first();
   for (int i = 0; i < 1000 && p.life != 25; ++i) {
     s.rebirth(p);
@@ -60,9 +59,14 @@ TEST(Particle, OneLifeMovesByJitterAndAcceleratedVelocityAndStepsToTheEndColour)
   const Vec3 start = p.vertex.position, jitter = p.jitter;
   s.frame(3);
   EXPECT_NEAR(p.vertex.position.y - start.y, 1.57625f + 3 * jitter.y, 1e-4);
+  EXPECT_NEAR(p.vertex.position.z - start.z, -0.6305f + 3 * jitter.z, 1e-4);
   EXPECT_NEAR(p.vertex.position.x - start.x, 3 * jitter.x, 1e-4);
   EXPECT_NEAR(p.velocity.y, 0.5f * 1.05f * 1.05f * 1.05f, 1e-5);
-  s.frame(22);
+  // The particles of a hidden emitter are not drawn but move on.
+  s.e.objects[0].visible = 0;
+  EXPECT_TRUE(s.frame().empty());
+  EXPECT_NEAR(p.vertex.position.y - start.y, 1.57625f + 0.5788125f + 4 * jitter.y, 1e-4);
+  s.frame(21);
   EXPECT_EQ(p.life, 0);
   EXPECT_NEAR(p.colour.x, 50.0f, 1e-2);
   EXPECT_NEAR(p.colour.y, 0.0f, 1e-2);
@@ -72,22 +76,30 @@ TEST(Particle, OneLifeMovesByJitterAndAcceleratedVelocityAndStepsToTheEndColour)
   EXPECT_FLOAT_EQ(p.colour.x, 255.0f);
 }
 
+// A quarter turn about Y takes z to x; the camera position counts only for a
+// world emitter, the perspective factors (here x halved) for every one.
 TEST(Particle, SquaresAreDrawnAtTheTurnedParticleWithItsColourEvenForAFixedEmitter) {
-  for (int fixed : {0, 2}) {
+  const struct {
+    int fixed, perspective;
+    float x;
+  } cases[] = {{0, 0, 150}, {2, 0, 100}, {2, 1, 50}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "fixed " << c.fixed << " perspective " << c.perspective);
     ParticleScene s(1);
-    s.e.objects[0].fixed = fixed, s.e.camera_pos = {0, 0, 50}, s.e.camera_rot = {0, 90, 0};
+    s.e.objects[0].fixed = c.fixed, s.e.camera_pos = {0, 0, 50}, s.e.camera_rot = {0, 90, 0};
+    s.e.perspective = {400, 300}, s.e.perspective_switch = c.perspective;
     Particle& p = s.first();
     p.life = 5, p.vertex.position = {0, 0, 100}, p.colour = {255, 51, 0};
     ASSERT_EQ(s.frame().size(), 1u);
-    // A quarter turn about Y takes z to x; the camera position counts only
-    // for a world emitter.
-    const float x = fixed == 0 ? 150.0f : 100.0f;
-    EXPECT_NEAR(p.vertex.eye_position.x, x, 1e-3);
+    EXPECT_NEAR(p.vertex.eye_position.x, c.x, 1e-3);
+    // Clockwise from the top left, 3 to each side, the whole texture.
     const std::vector<RecordedVertex>& v = s.rec.draws[0].vertices;
     ASSERT_EQ(v.size(), 4u);
-    for (const auto& [i, dx, dy] : {std::tuple{0, -3, 3}, {2, 3, -3}}) {
-      EXPECT_NEAR(v[i].x, x + dx, 1e-3);
-      EXPECT_NEAR(v[i].y, dy, 1e-3);
+    const float corners[4][4] = {{-3, 3, 0, 0}, {3, 3, 1, 0}, {3, -3, 1, 1}, {-3, -3, 0, 1}};
+    for (std::size_t k = 0; k < 4; ++k) {
+      EXPECT_NEAR(v[k].x - c.x, corners[k][0], 1e-3) << k;
+      EXPECT_NEAR(v[k].y, corners[k][1], 1e-3) << k;
+      EXPECT_EQ(std::make_pair(v[k].s, v[k].t), std::make_pair(corners[k][2], corners[k][3])) << k;
     }
     EXPECT_NEAR(v[0].r + v[0].g, 1.2f, 1e-6);
   }
@@ -157,12 +169,49 @@ TEST(Halo, HiddenObjectOrSwitchOffDrawsNoHaloOrFlareAndNoAnchorDrawsNothing) {
   EXPECT_TRUE(f.frame().empty());
 }
 
+// Halo textures A (red) and B (blue): the halo steps on in the frames in
+// which face textures step (every frame with speed 1, every second with 2).
+TEST(Halo, HaloStepsThroughItsTexturesWithTheObjectsTextureSpeed) {
+  for (const auto& [speed, want] : {std::pair{0, "AAAAA"}, {1, "BABAB"}, {2, "ABBAA"}}) {
+    RenderRig rig;
+    rig.e.halo_switch = 1;
+    Object& o = add_object(rig.e, anchored_at({0, 0, 100}, 10));
+    o.faces[0].green = o.faces[0].blue = 127;  // white: the halo shows its texture
+    o.halo_tex[0] = rig.texture("A", 255, 0, 0), o.halo_tex[1] = rig.texture("B", 0, 0, 255);
+    o.tex_speed = o.tex_countdown = speed;
+    std::string shown;
+    for (int i = 0; i < 5; ++i) {
+      rig.frame();
+      const std::uint32_t centre = rig.pixel(80, 60);
+      shown += red_of(centre) > 200 ? 'A' : blue_of(centre) > 200 ? 'B' : '-';
+    }
+    EXPECT_EQ(shown, want) << "speed " << speed;
+  }
+}
+
+// Two red halos behind a blue wall: the one with the halo test is hidden,
+// the next one (without it) shows through.
+TEST(Halo, HaloTestLetsGeometryInFrontHideThatHaloOnly) {
+  RenderRig rig;
+  rig.e.halo_switch = 1;
+  const int white = rig.texture("W", 255, 255, 255);
+  add_object(rig.e, facing_square(-50, -50, 50, 50, 100, 0, 0, 127));
+  for (float x : {-60.0f, 60.0f}) add_object(rig.e, anchored_at({x, 0, 200}, 20)).halo_tex[0] = white;
+  rig.e.objects[1].ghoul_test = 1;
+  rig.frame();
+  // The anchors are at x 32 and 128 on the screen.
+  EXPECT_LT(red_of(rig.pixel(32, 60)), 50);
+  EXPECT_GT(blue_of(rig.pixel(32, 60)), 200);
+  EXPECT_GT(red_of(rig.pixel(128, 60)), 200);
+}
+
 TEST(Halo, FlareSquaresLieAlongTheLineFromTheAnchorTowardItsSize) {
   HaloFrame f;
   f.e.lens_slots = {1, 2, 3, 4};
-  add_object(f.e, anchored_at({0, 0, 300}, 0, 4));
+  add_object(f.e, anchored_at({10.5f, -20.5f, 300}, 0, 4));
   ASSERT_EQ(f.frame().size(), 8u);
-  // D = (4, 4): centres at A + k D, half-sizes in units of 4.
+  // D = (4 - 10, 4 + 20) (the anchor's fraction dropped): centres at A + k D,
+  // half-sizes in units of 4.
   const float along[8] = {0, 0.5f, 0.55f, 0.6f, 1.9f, 1.7f, 1.75f, -0.15f};
   const float half[8] = {40, 24, 24, 8, 40, 16, 24, 32};
   const long lens[8] = {101, 102, 101, 103, 104, 101, 102, 104};
@@ -171,8 +220,8 @@ TEST(Halo, FlareSquaresLieAlongTheLineFromTheAnchorTowardItsSize) {
     const std::vector<RecordedVertex>& v = f.rec.draws[i].vertices;
     ASSERT_EQ(v.size(), 4u);
     EXPECT_EQ(f.rec.draws[i].texture, lens[i]);
-    EXPECT_NEAR((v[0].x + v[1].x) / 2, along[i] * 4, 1e-4);
-    EXPECT_NEAR((v[0].y + v[2].y) / 2, along[i] * 4, 1e-4);
+    EXPECT_NEAR((v[0].x + v[1].x) / 2, 10.5f - along[i] * 6, 1e-4);
+    EXPECT_NEAR((v[0].y + v[2].y) / 2, -20.5f + along[i] * 24, 1e-4);
     EXPECT_NEAR(v[1].x - v[0].x, 2 * half[i], 1e-4);
     EXPECT_FLOAT_EQ(v[2].z, 300.0f);
   }

@@ -120,13 +120,17 @@ struct RenderRig {
     set_initial_gl_state(e);
     view_setup(e, platform);
   }
-  // A square texture of one colour, loaded into a slot; its slot.
-  int texture(const std::string& name, std::uint8_t r, std::uint8_t g, std::uint8_t b, int side = 4) {
-    Image image{side, side, {}};
-    for (int i = 0; i < side * side; ++i) image.rgb.insert(image.rgb.end(), {r, g, b});
+  // `image` as the texture `name`, loaded into a slot; its slot.
+  int texture(const std::string& name, const Image& image) {
     std::vector<std::uint8_t> bytes = encode_3df(image, TexelFormat::rgb565);
     dir.write(name + ".3DF", std::string(bytes.begin(), bytes.end()));
     return load_texture(e, name);
+  }
+  // A square texture of one colour.
+  int texture(const std::string& name, std::uint8_t r, std::uint8_t g, std::uint8_t b, int side = 4) {
+    Image image{side, side, {}};
+    for (int i = 0; i < side * side; ++i) image.rgb.insert(image.rgb.end(), {r, g, b});
+    return texture(name, image);
   }
   void frame() { render_frame(e, platform); }
   std::uint32_t pixel(int x, int y) const { return context.pixel(x, y); }

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <tuple>
 
 #include "render/render_rig.h"
 #include "render/text_overlay.h"
@@ -124,18 +125,38 @@ TEST(Text, ScriptTextsShowOneAfterAnotherEachForItsFrames) {
 
 // Text is cut at the viewport's right in virtual units, so these rigs are 800
 // pixels wide: one virtual unit is one pixel.
-TEST(Text, TextAppearsOnScreenWherePlaced) {
+//
+// A font of white glyphs but "A" (red) and the one after "_" (blue): a
+// backquote, which has no glyph, repeats the one before it; the quote is
+// glyph 7. The statistics line is green, of 16-unit glyphs from (5, 5).
+TEST(Text, TextAppearsWherePlacedWithItsGlyphsAndTheStatisticsLineAtTheLowerLeft) {
   RenderRig rig(800, 600);
-  rig.e.font_slot = rig.texture("ALFA", 255, 255, 255, 256);
+  Image font{256, 256, std::vector<std::uint8_t>(256 * 256 * 3, 255)};
+  for (const auto& [glyph, colour] : {std::pair{33, std::array<std::uint8_t, 3>{255, 0, 0}}, {64, {0, 0, 255}}}) {
+    const GlyphCell cell = glyph_cell(glyph);
+    const int x0 = static_cast<int>(cell.s0 * 255 + 0.5f), y0 = static_cast<int>(cell.t0 * 255 + 0.5f);
+    for (int y = y0; y < y0 + 16; ++y)
+      for (int x = x0; x < x0 + 16; ++x) std::copy(colour.begin(), colour.end(), &font.rgb[(y * 256 + x) * 3u]);
+  }
+  rig.e.font_slot = rig.texture("ALFA", font);
   ASSERT_GE(rig.e.font_slot, 0);
   TextParameters& t = rig.e.text_parameters;
-  rig.e.script_running.store(1), t.width.store(40), t.height.store(40), t.green.store(0), t.blue.store(0);
-  queue_text(rig.e, 0, 5, 400, 300, "XX");
+  rig.e.script_running.store(1), rig.e.fps = 1, t.width.store(40), t.height.store(40);
+  queue_text(rig.e, 0, 5, 400, 300, "A`'");
   rig.frame();
-  // From the centre to the right and up, 80 units wide and 40 high; nothing
-  // left of it, below it or right of it.
-  EXPECT_TRUE(red_of(rig.pixel(420, 320)) > 240 && green_of(rig.pixel(420, 320)) < 8);
-  EXPECT_TRUE(rig.black(380, 320) && rig.black(420, 290) && rig.black(490, 320));
+  // Three 40-unit squares from the centre to the right and up: red, red,
+  // white; nothing left of them, below them or right of them.
+  const std::uint32_t a = rig.pixel(420, 320), backquote = rig.pixel(460, 320), quote = rig.pixel(500, 320);
+  EXPECT_TRUE(red_of(a) > 240 && blue_of(a) < 8 && red_of(backquote) > 240 && blue_of(backquote) < 8) << std::hex
+      << a << " " << backquote;
+  EXPECT_GT(brightness_of(quote), 3 * 240) << std::hex << quote;
+  EXPECT_TRUE(rig.black(380, 320) && rig.black(420, 290) && rig.black(530, 320));
+  // "0 [0 0 0] [0 0 0]": 17 glyphs, x 5..277; y 5..21, which the view's
+  // aspect puts on pixel rows 1..16.
+  for (const auto& [x, y, lit] : {std::tuple{13, 13, true}, {270, 10, true}, {13, 19, false}, {285, 10, false}}) {
+    const std::uint32_t p = rig.pixel(x, y);
+    EXPECT_TRUE(lit ? red_of(p) < 8 && green_of(p) > 240 : rig.black(x, y)) << x << "," << y << std::hex << " " << p;
+  }
 }
 
 TEST(Text, LoadingScreenShowsLoadingInGreenAndPresentsEvenWithoutAFont) {

@@ -13,6 +13,7 @@
 #include <future>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "model/texture_3df_write.h"
@@ -72,8 +73,10 @@ TEST(SceneFile, HeaderKeysSetTheEngineState) {
   s.load("CAMERA_POS_Z=100 CAMERA_ROT_X=-400 CAMERA_ROT_Z=-800 FOGNEAR=10,FOGFAR=700 FOGFAR=600 AMBIENT_R=41 "
          "DRAWMODE=3 PERSPECTIVE_X=1 PERSPECTIVE_Y=1 NEARCLIP=2 mystery=3\nOBJECTS\n");
   EXPECT_EQ(s.e.camera_pos.z, -100.0f);
+  EXPECT_EQ(s.e.camera_rot.x, 41.0f);
   EXPECT_EQ(s.e.camera_rot.z, 441.0f);  // folded once only
-  EXPECT_EQ(s.e.fog_near + s.e.fog_far, 610.0f);
+  EXPECT_EQ(s.e.fog_near, 10.0f);
+  EXPECT_EQ(s.e.fog_far, 600.0f);
   EXPECT_EQ(s.e.ambient[0], 20);  // halved
   EXPECT_TRUE(s.problem_contains("SCENE1.TXT:1: warning: unknown key MYSTERY"));
   EXPECT_FALSE(s.problem_contains("NEARCLIP"));
@@ -125,18 +128,25 @@ TEST(SceneFile, ObjectLinesPlaceScaleAndColourObjects) {
          "box 100 0 0 0 0 0 1 0 0 0 0 4\n"
          "box 0 0 0 0 0 0 0 0 0 0 0 0 2\n"
          "box 0 0 0 0 0 0 0 0 0 0 0 0 -2\n"
-         "missing 0 0 0\ntri\n");
-  ASSERT_EQ(s.e.object_count, 4);
+         "missing 0 0 0\ntri\nbox 0 5 7 0 90 0 0 0 0 0 2 0\n");
+  ASSERT_EQ(s.e.object_count, 5);
   const Object& moved = s.e.objects[0];
   EXPECT_EQ(moved.vertices[0].position.x, 90.0f);
   EXPECT_EQ(moved.centre.x, 100.0f);
   EXPECT_EQ(moved.rot_speed.x, 0.5f);  // halved by Speed 2
   EXPECT_EQ(moved.automove, 1);
-  EXPECT_EQ(s.e.objects[1].vertices[0].position.x, -20.0f);  // scaled by 2
+  const Vec3 scaled = s.e.objects[1].vertices[0].position;  // scaled by 2
+  EXPECT_EQ((std::array<float, 3>{scaled.x, scaled.y, scaled.z}), (std::array<float, 3>{-20, -20, -20}));
   EXPECT_EQ(s.e.objects[2].vertices[0].position.x, -10.0f);  // "-2" is not a scale
   EXPECT_TRUE(s.logged("skipped:x"));
   EXPECT_TRUE(s.problem_contains("SCENE1.TXT:8: object missing was not loaded"));
-  EXPECT_EQ(s.e.total_faces, 19);
+  EXPECT_EQ(s.e.total_faces, 25);
+  // Placed at (0, 5, 7), turned there by 90 degrees about y, orbiting about y.
+  const Object& turned = s.e.objects[4];
+  const Vec3 corner = turned.vertices[0].position;
+  EXPECT_EQ((std::array<float, 6>{turned.centre.y, turned.centre.z, corner.x, corner.y, turned.orbit_speed.y,
+                                  turned.orbit_speed.z}),
+            (std::array<float, 6>{5, 7, 10, -5, 1, 0}));
   const Face& f = s.e.objects[3].faces[0];
   EXPECT_EQ((std::array<int, 2>{f.red, f.alpha}), (std::array<int, 2>{127, 127}));
   EXPECT_FLOAT_EQ(f.u[1], 2.0f);
@@ -154,19 +164,45 @@ TEST(SceneFile, TheStatisticsPassSwitchesOffUnusedFeaturesInOrder) {
                                              "!bumpmap disabled"};
   const auto at = std::ranges::search(s.log, expected).begin();
   EXPECT_NE(at, s.log.end()) << testing::PrintToString(s.log);
-  EXPECT_EQ((std::array<int, 4>{s.e.Fog, s.e.phong, s.e.light_switch, s.e.particle_switch}), (std::array<int, 4>{}));
+  EXPECT_EQ((std::array<int, 7>{s.e.Fog, s.e.phong, s.e.light_switch, s.e.particle_switch, s.e.halo_switch,
+                                s.e.flare_switch, s.e.objects_move_switch}),
+            (std::array<int, 7>{}));
   EXPECT_EQ(s.e.objects[0].shadow_cast, 0.0f);
   EXPECT_EQ(s.e.objects[0].bump_level, 0.0f);
   EXPECT_TRUE(s.logged("scene song failed " + s.dir.file("SCENE1.MID")));
+}
+
+// FIXED 1 and 2 keep the perspective off, 3 and 4 are 1 and 2 with it on;
+// fixed objects cast no shadow; a chroma key needs its texture.
+TEST(SceneFile, TheLoadSettlesFixedObjectsShadowsAndChromaKeys) {
+  SceneDir s;
+  s.texture("T");
+  const char* keys[] = {"LIGHTSOURCE=1 SHADOW_CAST=5", "FIXED=1 SHADOW_CAST=5", "FIXED=2", "FIXED=3", "FIXED=4",
+                        "CHROMAKEY=1 CHROMATEX=T", "CHROMAKEY=1"};
+  std::string lines;
+  for (int i = 0; i < 7; ++i) {
+    s.dir.write("o" + std::to_string(i), cube_object(keys[i]));
+    lines += "o" + std::to_string(i) + "\n";
+  }
+  s.load("PERSPECTIVE_X=1 PERSPECTIVE_Y=1\nOBJECTS\n" + lines);
+  ASSERT_EQ(s.e.object_count, 7);
+  // fixed, perspective ok, shadow cast, chroma key
+  const std::array<float, 4> want[7] = {{0, 1, 5, 0}, {1, 0, 0, 0}, {2, 0, 0, 0}, {1, 1, 0, 0},
+                                        {2, 1, 0, 0}, {0, 1, 0, 1}, {0, 1, 0, 0}};
+  for (std::size_t i = 0; i < 7; ++i) {
+    const Object& o = s.e.objects[i];
+    EXPECT_EQ((std::array<float, 4>{float(o.fixed), float(o.perspective_ok), o.shadow_cast, float(o.chromakey)}),
+              want[i]) << keys[i];
+  }
 }
 
 TEST(SceneFile, LightsAndEmittersFollowTheirObjects) {
   SceneDir s;
   s.dir.write("lamp", "LIGHTSOURCE=1\nPOINTS\n0,0,0 10,0,0 10,10,0\nfaces\n1 2 3 NULL 1 1 255 0 0 255\n");
   s.dir.write("fire", "PARTICLED=1\nPOINTS\n5,6,7 10,0,0 10,10,0\nfaces\n1 2 3\n"
-                  "PARTICLE\n30 4 20 1.05 0.4 0 1 0 255 255 100 50 0 0 SPARK -1\n1 2 3\n");
+                  "PARTICLE\n30 4 20 1.05 0.4 0 1 0 255 255 100 40 0 9 SPARK -1\n1 2 3\n");
   s.dir.write("dark", "LIGHTSOURCE=1 PARTICLED=1\n");  // no faces, no vertices
-  s.dir.write("smoke", "PARTICLED=1\nPOINTS\n1,1,1 2,2,2 3,3,1\nfaces\n1 2 3\n");
+  s.dir.write("smoke", "PARTICLED=1 PARTICLE_TEST=1\nPOINTS\n1,1,1 2,2,2 3,3,1\nfaces\n1 2 3\n");
   s.load("PERSPECTIVE_X=1 PERSPECTIVE_Y=1\nOBJECTS\nlamp\nfire\ndark\nsmoke\n");
   ASSERT_EQ(s.e.light_count, 1);
   EXPECT_EQ(s.e.lights[0].object, 0);
@@ -180,9 +216,12 @@ TEST(SceneFile, LightsAndEmittersFollowTheirObjects) {
   const ParticleParameters& p = s.e.particle_parameters;
   EXPECT_EQ((std::array<std::int32_t, 4>{p.count, p.size, p.life, p.blend}),
             (std::array<std::int32_t, 4>{30, 4, 20, -1}));
-  EXPECT_EQ(p.end_colour, (std::array<std::int32_t, 3>{50, 0, 0}));
-  // The next emitter reuses the parameters, with the texture name reset.
+  EXPECT_EQ(p.start_colour, (std::array<std::int32_t, 3>{255, 255, 100}));
+  EXPECT_EQ(p.end_colour, (std::array<std::int32_t, 3>{40, 0, 9}));
+  // The next emitter reuses the parameters, with the texture name reset;
+  // PARTICLE_TEST gives its particles the depth test.
   EXPECT_EQ(s.e.particle_systems[1].size, 4);
+  EXPECT_EQ(std::make_pair(fire.depth_test, s.e.particle_systems[1].depth_test), std::make_pair(0, 1));
   EXPECT_EQ(s.e.particle_texture_name, "PARTICLE");
   EXPECT_EQ(s.e.particle_switch + s.e.light_switch, 2);
   EXPECT_TRUE(s.logged("light on obj 2 has no face: no light"));
@@ -368,6 +407,59 @@ TEST(ObjectFile, KeysAndFaceLinesGiveOptionsTrianglesQuadsTexturesAndColours) {
   const Face& coloured = o.faces[4];                       // -5 is not a number here
   EXPECT_EQ((std::array<int, 4>{coloured.red, coloured.green, coloured.blue, coloured.alpha}),
             (std::array<int, 4>{255, 10, 20, 255}));
+}
+
+TEST(ObjectFile, CullChoosesTheFrontFaceOrNoCulling) {
+  SceneDir d;
+  for (const auto& [cull, front] : {std::pair{"0", 0x900u}, {"1", 0x901u}, {"2", 2u}, {"7", 0x900u}}) {
+    ASSERT_EQ(d.read(std::string("CULL=") + cull + "\nPOINTS\n0,0,0 1,0,0 1,1,0\nfaces\n1 2 3\n"), 1);
+    EXPECT_EQ(d.e.objects.back().front_face, front) << cull;
+  }
+}
+
+// A 3DS model named by EXTERN (as stored), EXT_ZREV (z mirrored, the other
+// side in front) or EXT_OREV (corners reversed) takes the object file's
+// colour and textures; a model that is its own object file (NAME.3DS) is
+// mirrored and keeps its own colours.
+TEST(ObjectFile, ExternalAndBareModelsLoadAsStoredMirroredOrReversed) {
+  SceneDir s;
+  s.texture("T");
+  ThreeDsModel model;
+  model.meshes.push_back({"M", {{0, 0, 1}, {10, 0, 2}, {0, 10, 3}}, {{0, 1, 2}}, {}, {}});
+  ASSERT_TRUE(write_3ds(s.dir.file("m.3DS"), model));
+  ASSERT_TRUE(write_3ds(s.dir.file("vase.3DS"), model));
+  for (const char* key : {"EXTERN", "EXT_ZREV", "EXT_OREV"})
+    s.dir.write(key, std::string("SHADOW_DARK=200 COLOR_R=10 COLOR_G=20 COLOR_B=30 TEX_NAME=T ") + key + "=m\n");
+  s.load("PERSPECTIVE_X=1 PERSPECTIVE_Y=1\nOBJECTS\nEXTERN\nEXT_ZREV\nEXT_OREV\nvase\n");
+  ASSERT_EQ(s.e.object_count, 4);
+  // Front face, corners, z of vertex 0 (z 1..3 is centred to -1..1).
+  using Shape = std::tuple<std::uint32_t, std::array<std::int32_t, 4>, float>;
+  const Shape shapes[4] = {{0x900, {0, 1, 2, 0}, -1}, {0x901, {0, 1, 2, 0}, 1}, {0x900, {0, 2, 1, 0}, -1},
+                           {0x901, {0, 1, 2, 0}, 1}};
+  for (std::size_t i = 0; i < 4; ++i) {
+    const Object& o = s.e.objects[i];
+    EXPECT_EQ(Shape(o.front_face, o.faces[0].corners, o.vertices[0].position.z), shapes[i]) << i;
+    const Face& f = o.faces[0];
+    // Colours halved at the end of the load, the shadow darkness too.
+    const bool bare = i == 3;
+    EXPECT_EQ((std::array<int, 3>{f.red, f.alpha, o.shadow_dark}),
+              (std::array<int, 3>{bare ? f.red : 5, bare ? 32 : 127, bare ? 62 : 100})) << i;
+    EXPECT_EQ(f.texture_frames[0] == kNoTexture16, bare) << i;
+  }
+}
+
+// TEX_SPEED is halved with Speed 1 (never below 1) and doubled with 2;
+// HALO_TEX takes nine textures.
+TEST(ObjectFile, TextureSpeedFollowsTheSpeedSettingAndHaloTexturesNumberNine) {
+  SceneDir d;
+  d.texture("a"), d.texture("b");
+  for (const auto& [speed, value, want] : {std::tuple{1, 3, 1}, {1, 2, 1}, {1, 1, 1}, {2, 3, 6}, {0, 3, 3}}) {
+    d.e.Speed = speed;
+    ASSERT_EQ(d.read("TEX_SPEED=" + std::to_string(value) + " HALO_TEX=a,a,a,a,a,a,a,a,b\n"), 1);
+    const Object& o = d.e.objects.back();
+    EXPECT_EQ(std::make_pair(o.tex_speed, o.tex_countdown), std::make_pair(want, want)) << speed << " " << value;
+    EXPECT_TRUE(o.halo_tex[7] >= 0 && o.halo_tex[8] >= 0 && o.halo_tex[8] != o.halo_tex[7]);
+  }
 }
 
 // Faces with fewer than three corners, corners out of range, stray words and
