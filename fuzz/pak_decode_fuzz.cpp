@@ -9,21 +9,12 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
-namespace {
+#include "fuzz/fuzz_support.h"
 
-void check(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "pak fuzz: %s\n", what);
-    std::abort();
-  }
-}
-
-}  // namespace
+using kelvo::fuzz::check;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using kelvo::PakStatus;

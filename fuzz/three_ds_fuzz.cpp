@@ -8,8 +8,6 @@
 // drawn for two frames into nothing, with whatever numbers its floats hold.
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "fuzz/fuzz_support.h"
@@ -20,16 +18,7 @@
 #include "scene/emitters.h"
 #include "scene/scene_file.h"
 
-namespace {
-
-void check(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "3ds fuzz: %s\n", what);
-    std::abort();
-  }
-}
-
-}  // namespace
+using kelvo::fuzz::check;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   kelvo::fuzz::use_null_gl();

@@ -130,20 +130,18 @@ TEST(PakCoder, RoundTripsWholeInPiecesAndThroughFiles) {
   }
 }
 
-TEST(PakCoderFaults, PrefixesGarbageAndDamagedHeaders) {
+TEST(PakCoderFaults, PrefixesAndDamagedHeaders) {
   const Bytes data = make_data(400, 5, true);
   const Bytes pkg = pak_encode(data);
-  Bytes out, pieces, bad = pkg;
+  Bytes out, bad = pkg;
   for (std::size_t len = 0; len < pkg.size(); ++len) {
     SCOPED_TRACE(len);
     const Bytes prefix(pkg.begin(), pkg.begin() + static_cast<std::ptrdiff_t>(len));
     EXPECT_EQ(pak_decode(prefix, out), len < 4 ? PakStatus::bad_magic : PakStatus::truncated);
-    // What came out before the fault is a prefix of the content; the reader in
-    // pieces gives the same.
+    // What came out before the fault is a prefix of the content (the fuzz
+    // target holds the reader in pieces to the same).
     ASSERT_LE(out.size(), data.size());
     EXPECT_TRUE(std::equal(out.begin(), out.end(), data.begin()));
-    EXPECT_EQ(read_pieces(prefix, 1 + len % 9, 1 + len % 3, pieces), pak_decode(prefix, out));
-    EXPECT_EQ(pieces, out);
   }
   // The magic is checked; the header text and bytes after the end mark are not.
   bad[3] ^= 0x10;
@@ -154,18 +152,6 @@ TEST(PakCoderFaults, PrefixesGarbageAndDamagedHeaders) {
   odd.insert(odd.end(), {0xDE, 0xAD, 0xBE, 0xEF, 0x00, 0xFF, 0x12});
   EXPECT_EQ(pak_decode(odd, out), PakStatus::ok);
   EXPECT_EQ(out, data);
-
-  // Random bits after a valid header: ok or truncated, and never more than 8
-  // bytes out per byte in (a code has one bit at least).
-  std::mt19937 rng(3);
-  for (int i = 0; i < 300; ++i) {
-    const Bytes tail = make_data(rng() % 200, static_cast<std::uint32_t>(rng()));
-    Bytes garbage = bytes_of(kHeader);
-    garbage.insert(garbage.end(), tail.begin(), tail.end());
-    const PakStatus st = pak_decode(garbage, out);
-    EXPECT_TRUE(st == PakStatus::ok || st == PakStatus::truncated);
-    EXPECT_LE(out.size(), 8 * tail.size());
-  }
 }
 
 TEST(PakFile, FailuresStopTheStreamAndRemoveTheOutput) {

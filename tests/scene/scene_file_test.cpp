@@ -54,7 +54,6 @@ struct SceneDir {
     dir.write(name, text);
     return read_object(e, dir.path() + name);
   }
-  bool logged(const std::string& line) const { return std::ranges::count(log, line) > 0; }
   bool problem_contains(const std::string& part) const {
     return std::ranges::any_of(e.problems,
                                [&](const Problem& p) { return format_problem(p).find(part) != std::string::npos; });
@@ -87,12 +86,9 @@ TEST(SceneFile, NumbersWhereKeysBelongMakeTheFileOldFormat) {
   comment.load("FARCLIP=100\n// 2000\nFOGNEAR=7\nOBJECTS\nbox\n");
   EXPECT_EQ(comment.e.far_clip, 100.0f);  // read before the offending word
   EXPECT_EQ(comment.e.fog_near, 100.0f);
-  EXPECT_TRUE(comment.logged("[old format]"));
-  EXPECT_FALSE(comment.logged("************** STAT SCENE"));
   EXPECT_TRUE(comment.problem_contains("SCENE1.TXT:2: '2000' is a number"));
   SceneDir slashes;
   slashes.load("FOGFAR=300 //OBJECTS\nFOGNEAR=5\n");
-  EXPECT_FALSE(slashes.logged("[old format]"));
   EXPECT_EQ(slashes.e.fog_far, 300.0f);
   EXPECT_EQ(slashes.e.fog_near, 100.0f);  // that line is the object list now
 }
@@ -102,17 +98,16 @@ TEST(SceneFile, NumbersWhereKeysBelongMakeTheFileOldFormat) {
 TEST(SceneFile, BordersAndPerspectiveSetTheView) {
   SceneDir s, preview, missing;
   s.load("BORDER_X=10 BORDER_X=10 BORDER_Y=20 PERSPECTIVE_X=1 PERSPECTIVE_Y=1\nOBJECTS\n");
-  EXPECT_TRUE(s.logged("screen: 10,20,790,580"));
+  EXPECT_EQ((std::array<int, 4>{s.e.viewport_box.x0, s.e.viewport_box.y0, s.e.viewport_box.x1, s.e.viewport_box.y1}),
+            (std::array<int, 4>{10, 20, 790, 580}));
   EXPECT_EQ(s.e.screen_centre[0], 400);
   preview.e.preview = 1;
   preview.load("BORDER_X=10 PERSPECTIVE_X=0.5 PERSPECTIVE_Y=1\nOBJECTS\n");
   EXPECT_EQ(preview.e.viewport_box.x1, 800);
-  EXPECT_TRUE(preview.logged("perspective enabled: 0.5/1.0"));
   EXPECT_EQ(preview.e.perspective[0], 400.0f);  // times the viewport width
   EXPECT_EQ(preview.e.perspective[1], 600.0f);
   missing.load("OBJECTS\n");
   EXPECT_EQ(missing.e.perspective_switch, 1);
-  EXPECT_TRUE(missing.logged("perspective enabled: 0.0/0.0"));
   EXPECT_TRUE(missing.problem_contains("collapses the view"));
 }
 
@@ -138,7 +133,6 @@ TEST(SceneFile, ObjectLinesPlaceScaleAndColourObjects) {
   const Vec3 scaled = s.e.objects[1].vertices[0].position;  // scaled by 2
   EXPECT_EQ((std::array<float, 3>{scaled.x, scaled.y, scaled.z}), (std::array<float, 3>{-20, -20, -20}));
   EXPECT_EQ(s.e.objects[2].vertices[0].position.x, -10.0f);  // "-2" is not a scale
-  EXPECT_TRUE(s.logged("skipped:x"));
   EXPECT_TRUE(s.problem_contains("SCENE1.TXT:8: object missing was not loaded"));
   EXPECT_EQ(s.e.total_faces, 25);
   // Placed at (0, 5, 7), turned there by 90 degrees about y, orbiting about y.
@@ -159,17 +153,11 @@ TEST(SceneFile, TheStatisticsPassSwitchesOffUnusedFeaturesInOrder) {
   SceneDir s;
   s.dir.write("box", cube_object("SHADOW_CAST=1 TEX_BUMPLEVEL=100"));
   s.load("PHONG=1 FOGNEAR=50 FOGFAR=50 PERSPECTIVE_X=1 PERSPECTIVE_Y=1\nOBJECTS\nbox\n");
-  const std::vector<std::string> expected = {"************** STAT SCENE", "!particle disabled", "!light disabled",
-                                             "!fog disabled", "!objects move disabled", "!shadows disabled",
-                                             "!bumpmap disabled"};
-  const auto at = std::ranges::search(s.log, expected).begin();
-  EXPECT_NE(at, s.log.end()) << testing::PrintToString(s.log);
   EXPECT_EQ((std::array<int, 7>{s.e.Fog, s.e.phong, s.e.light_switch, s.e.particle_switch, s.e.halo_switch,
                                 s.e.flare_switch, s.e.objects_move_switch}),
             (std::array<int, 7>{}));
   EXPECT_EQ(s.e.objects[0].shadow_cast, 0.0f);
   EXPECT_EQ(s.e.objects[0].bump_level, 0.0f);
-  EXPECT_TRUE(s.logged("scene song failed " + s.dir.file("SCENE1.MID")));
 }
 
 // FIXED 1 and 2 keep the perspective off, 3 and 4 are 1 and 2 with it on;
@@ -224,8 +212,6 @@ TEST(SceneFile, LightsAndEmittersFollowTheirObjects) {
   EXPECT_EQ(std::make_pair(fire.depth_test, s.e.particle_systems[1].depth_test), std::make_pair(0, 1));
   EXPECT_EQ(s.e.particle_texture_name, "PARTICLE");
   EXPECT_EQ(s.e.particle_switch + s.e.light_switch, 2);
-  EXPECT_TRUE(s.logged("light on obj 2 has no face: no light"));
-  EXPECT_TRUE(s.logged("particle system on obj 2 has no vertex: no particles"));
 }
 
 TEST(SceneFile, HostileTextIsCutNotOverrun) {
@@ -321,10 +307,6 @@ TEST(SceneFile, TheSceneBudgetSkipsObjectLinesPastIt) {
                            "lines"})
     EXPECT_TRUE(s.problem_contains(line)) << line;
   EXPECT_EQ(s.e.problems.size(), 5u);
-  // The real budget.
-  const SceneBudget budget;
-  EXPECT_EQ((std::array<int, 4>{budget.object_lines, budget.vertices, budget.faces, budget.particles}),
-            (std::array<int, 4>{10000, 1000000, 1000000, 250000}));
 }
 
 // Runs `work` on a thread; false when it is still blocked after 10 s (then
