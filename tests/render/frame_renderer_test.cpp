@@ -182,20 +182,6 @@ TEST(RenderPasses, TextureAnimationStepsEveryTexSpeedFramesAndWrapsAtAMissingFra
   EXPECT_EQ(o.faces[0].current_frame, 1);
 }
 
-TEST(RenderPasses, WithoutBilinearTheMainPassFiltersNearestAndSetsLinearBack) {
-  RecordedFrame f;
-  fake_slot(f.e, 1, 11);
-  Object& o = add_object(f.e, square_at(50));
-  o.faces[0].texture_frames[0] = 1, o.object_bilinear = 0;
-  f.frame();
-  const Calls expected = {"BindTexture(11)", "TexParameteri(GL_TEXTURE_MIN_FILTER, GL_NEAREST)",
-                          "TexParameteri(GL_TEXTURE_MAG_FILTER, GL_NEAREST)", "Begin(GL_QUADS)", "End",
-                          "TexParameteri(GL_TEXTURE_MIN_FILTER, GL_LINEAR)",
-                          "TexParameteri(GL_TEXTURE_MAG_FILTER, GL_LINEAR)"};
-  EXPECT_NE(std::ranges::search(f.rec.calls, expected).begin(), f.rec.calls.end())
-      << testing::PrintToString(f.rec.calls);
-}
-
 // --- pixels ---------------------------------------------------------------------
 
 // Lit pixels of row y (or column x) from a to b.
