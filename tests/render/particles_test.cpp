@@ -189,6 +189,22 @@ TEST(Halo, HaloStepsThroughItsTexturesWithTheObjectsTextureSpeed) {
   }
 }
 
+// Two red halos behind a blue wall: the one with the halo test is hidden,
+// the next one (without it) shows through.
+TEST(Halo, HaloTestLetsGeometryInFrontHideThatHaloOnly) {
+  RenderRig rig;
+  rig.e.halo_switch = 1;
+  const int white = rig.texture("W", 255, 255, 255);
+  add_object(rig.e, facing_square(-50, -50, 50, 50, 100, 0, 0, 127));
+  for (float x : {-60.0f, 60.0f}) add_object(rig.e, anchored_at({x, 0, 200}, 20)).halo_tex[0] = white;
+  rig.e.objects[1].ghoul_test = 1;
+  rig.frame();
+  // The anchors are at x 32 and 128 on the screen.
+  EXPECT_LT(red_of(rig.pixel(32, 60)), 50);
+  EXPECT_GT(blue_of(rig.pixel(32, 60)), 200);
+  EXPECT_GT(red_of(rig.pixel(128, 60)), 200);
+}
+
 TEST(Halo, FlareSquaresLieAlongTheLineFromTheAnchorTowardItsSize) {
   HaloFrame f;
   f.e.lens_slots = {1, 2, 3, 4};
