@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -110,7 +111,8 @@ TEST_F(MediaRules, SongsThatMayNotPlayOpenNothing) {
   EXPECT_EQ(play_sound(e, bell, false), 0);
   e.Sounds = 1;
   test::TempDir other;
-  other.write("SONG.MID", "MThd");
+  other.write("SONG.MID", dir.read("SONG.MID"));  // a good song, but outside the work directory
+  std::filesystem::create_directory(dir.file("sub"));  // so that sub/.. leads back into it
   for (const std::string& path : {dir.file("NONE.MID"), other.file("SONG.MID"), dir.file("sub/../SONG.MID")})
     EXPECT_EQ(start_song(e, path), 0) << path;
   e.song_playing = 1;  // as a stale flag would be: a stop only clears it
@@ -142,7 +144,8 @@ TEST_F(MediaRules, MediaNoOutputIsNeverRetried) {
 TEST_F(MediaRules, SoundPlaysOnceOrLoopingEvenInThePreviewMissingOrOutsideIsRefused) {
   stop_sound(e);  // before any sound: opens nothing
   EXPECT_EQ(play_sound(e, dir.file("NONE.WAV"), false), 0);
-  EXPECT_EQ(play_sound(e, dir.file("../BELL.WAV"), false), 0);
+  std::filesystem::create_directory(dir.file("sub"));
+  EXPECT_EQ(play_sound(e, dir.file("sub/../BELL.WAV"), false), 0);
   EXPECT_TRUE(record.calls.empty());
   e.preview = 1;
   EXPECT_EQ(play_sound(e, bell, false), 1);
