@@ -69,17 +69,6 @@ TEST(ScriptCamera, CameraCommandsFillRecordsAndRunToTheirTargetsRandomOnesWithin
   expect_near(refused.e.camera_pos, {0, 0, -6});
 }
 
-TEST(ScriptCamera, RecordsAreTakenLowestFreeFirstAndWaitedForWhenAllAreBusy) {
-  ScriptRig rig;
-  rig.load("startloop(201)\nmove_camera(1,1,0,0,0,0,0)\nendloop\n");
-  EXPECT_EQ(rig.run(), ScriptStatus::blocked);
-  EXPECT_EQ(rig.step(), ScriptStatus::blocked);
-  rig.frame();  // runs record 0, which the last move takes
-  EXPECT_EQ(rig.step(), ScriptStatus::ran);
-  EXPECT_EQ(rig.run_to_end(), kEventCount);
-  EXPECT_FLOAT_EQ(rig.e.camera_pos.x, -201);
-}
-
 // --- objects ----------------------------------------------------------------------
 
 // Numbers count from 1; 0 stands for the constant object when one is set
@@ -101,22 +90,6 @@ TEST(ScriptObjects, ObjectCommandsMoveTheObjectOfTheirNumberOrTheConstantOne) {
   // the camera does not move.
   expect_near(rig.e.camera_pos, {0, 0, 0}, 0);
   expect_near(rig.e.camera_rot, {0, 0, 0}, 0);
-}
-
-// Object commands take only records 0 .. object count - 1: with one object a
-// second move waits for the first to end (and what follows it waits too);
-// a text does not.
-TEST(ScriptObjects, WithOneObjectTheSecondMoveWaitsForTheFirstToEnd) {
-  ScriptRig rig;
-  rig.add_objects(1);
-  rig.load("move_object(1,10,10,0,0,0,0,0)\ndraw_text(1,0,0,go)\nmove_object(1,1,0,100,0,0,0,0)\n"
-           "draw_text(1,0,0,late)\n");
-  rig.run();
-  rig.frame(10);
-  EXPECT_EQ(rig.texts, std::vector<std::string>{"go"});
-  EXPECT_EQ(rig.run_to_end(), 1);
-  EXPECT_EQ(rig.texts, (std::vector<std::string>{"go", "late"}));
-  expect_near(rig.e.objects[0].centre, {10, 100, 0});
 }
 
 TEST(ScriptObjects, HideAndShowSwitchObjectsAtTheNextFrameNumbersOfNoObjectChangeNothing) {
