@@ -30,6 +30,10 @@ struct BmpLayout {
   std::uint32_t pixel_offset = 0;         // 0: right behind the table
 };
 
+// The old name, for the Wine driver (tests/windows/saver_driver.cpp) until it
+// says BmpLayout too.
+using BmpSpec = BmpLayout;
+
 // The pixel rows of `picture` at `layout.bits` (palette indices from
 // `layout.colors`, or packed with `layout.masks`, or 5-5-5 for 16 bits), in the
 // order the height's sign gives; also sets width and height.
