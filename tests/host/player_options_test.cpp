@@ -47,7 +47,7 @@ TEST(PlayerOptions, CommandLinesAreParsedOrRefusedNamingTheProblem) {
       {{"--help", "--no-such-option"}, " help"},  // help stops parsing
       // Screen-saver daemon conventions: -fps takes a number when one follows.
       {{"--root", "--fps"}, " root fps"}, {{"-fps", "30", "-root"}, " root fps=30"},
-      {{"--fps", "--window"}, " window fps"}, {{"--fps=12.5"}, " fps=12.5"},
+      {{"--fps=12.5"}, " fps=12.5"},
       {{"-window-id", "0x3a00007"}, " preview id=60817415"},
       // Headless rendering; its frames may be smaller than a player window.
       {{"--out=/x/", "--render=1000000", "--package", "p.pak"}, " package=/home/me/p.pak render=1000000 out=/x/"},
@@ -59,11 +59,10 @@ TEST(PlayerOptions, CommandLinesAreParsedOrRefusedNamingTheProblem) {
       {{"--window-id", "0x1FFFFFFFFFFFFFFFF"}, "!--window-id"}, {{"--size", "99999999999x1"}, "!--size"},
       // The Windows-style modes first on the line, through the shared
       // dispatch; options may follow them.
-      {{"/s"}, ""}, {{"-S", "--fps", "30"}, " fps=30"}, {{"/p", "1234"}, " preview id=1234"},
-      {{"-p1234", "-fps"}, " preview fps id=1234"}, {{"/l", "77x"}, " preview id=77"},
+      {{"-S", "--fps", "30"}, " fps=30"}, {{"-p1234", "-fps"}, " preview fps id=1234"}, {{"/l", "77x"}, " preview id=77"},
       {{"/c"}, " config"}, {{"-c:3000"}, " config parent=3000"}, {{"/c", "--fps"}, "!no other options"},
       {{"--config"}, " config"}, {{"--fps", "--config"}, "!no other options"},
-      {{"/a", "55"}, " password"}, {{"/p"}, " refused id=0"}, {{"/p", "0"}, " refused id=0"}, {{"/x"}, " refused"},
+      {{"/a", "55"}, " password"}, {{"/p"}, " refused id=0"}, {{"/x"}, " refused"},
       {{"-sounds"}, " Sounds=1"},  // an option, not the mode S
       // Settings for this run.
       {{"--no-sounds", "--fog", "--speed", "HALF", "--colors", "--no-random", "--size", "640x480"},

@@ -4,7 +4,6 @@ target_sources(kelvo_tests PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/mode_dispatch_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/work_dir_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/player_options_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/full_screen_lock_test.cpp
 )
 
 # The real player in virtual X displays of each test's own, with pixels read

@@ -88,22 +88,6 @@ TEST(Lighting, FaceGetsAmbientPlusEachLightCappedAtItsOwnColour) {
   EXPECT_EQ(flat.lit_colour(), argb(127, 10, 10, 10));
 }
 
-TEST(Lighting, PhongVerticesTakeTheBrightestColourOfTheirLitFaces) {
-  LitScene s;
-  s.e.phong = 1;
-  Object& o = s.e.objects[0];
-  o.faces.clear();
-  add_face(o, {0, 1, 2}, 50, 50, 50).corner_colours.fill(7);
-  add_face(o, {0, 2, 3}, 100, 100, 100);
-  s.lit_colour();
-  EXPECT_EQ(o.vertices[0].vertex_colour, argb(127, 100, 100, 100));  // shared: the brighter
-  EXPECT_EQ(o.vertices[1].vertex_colour, argb(127, 50, 50, 50));
-  EXPECT_EQ(o.faces[0].corner_colours[0], 7u);  // corner colours are left alone
-  o.faces[0].corners = {0, 2, 1, 0};            // now turned away:
-  s.lit_colour();
-  EXPECT_EQ(o.vertices[1].vertex_colour, 0u);   // a vertex of no visible face goes black
-}
-
 // The cones of shaders 1 and 2: 1 lights from cos(1 rad) up, 2 between
 // 0.45 and 1 / 1.2 (most near 1 / 1.2, not at all head-on).
 TEST(Lighting, ShadersOneAndTwoLightOnlyWithinTheirCones) {

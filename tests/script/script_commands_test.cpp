@@ -5,7 +5,6 @@
 #include <climits>
 #include <set>
 
-#include "media/audio.h"
 #include "script_rig.h"
 
 namespace kelvo {
@@ -70,17 +69,6 @@ TEST(ScriptCamera, CameraCommandsFillRecordsAndRunToTheirTargetsRandomOnesWithin
   expect_near(refused.e.camera_pos, {0, 0, -6});
 }
 
-TEST(ScriptCamera, RecordsAreTakenLowestFreeFirstAndWaitedForWhenAllAreBusy) {
-  ScriptRig rig;
-  rig.load("startloop(201)\nmove_camera(1,1,0,0,0,0,0)\nendloop\n");
-  EXPECT_EQ(rig.run(), ScriptStatus::blocked);
-  EXPECT_EQ(rig.step(), ScriptStatus::blocked);
-  rig.frame();  // runs record 0, which the last move takes
-  EXPECT_EQ(rig.step(), ScriptStatus::ran);
-  EXPECT_EQ(rig.run_to_end(), kEventCount);
-  EXPECT_FLOAT_EQ(rig.e.camera_pos.x, -201);
-}
-
 // --- objects ----------------------------------------------------------------------
 
 // Numbers count from 1; 0 stands for the constant object when one is set
@@ -102,22 +90,6 @@ TEST(ScriptObjects, ObjectCommandsMoveTheObjectOfTheirNumberOrTheConstantOne) {
   // the camera does not move.
   expect_near(rig.e.camera_pos, {0, 0, 0}, 0);
   expect_near(rig.e.camera_rot, {0, 0, 0}, 0);
-}
-
-// Object commands take only records 0 .. object count - 1: with one object a
-// second move waits for the first to end (and what follows it waits too);
-// a text does not.
-TEST(ScriptObjects, WithOneObjectTheSecondMoveWaitsForTheFirstToEnd) {
-  ScriptRig rig;
-  rig.add_objects(1);
-  rig.load("move_object(1,10,10,0,0,0,0,0)\ndraw_text(1,0,0,go)\nmove_object(1,1,0,100,0,0,0,0)\n"
-           "draw_text(1,0,0,late)\n");
-  rig.run();
-  rig.frame(10);
-  EXPECT_EQ(rig.texts, std::vector<std::string>{"go"});
-  EXPECT_EQ(rig.run_to_end(), 1);
-  EXPECT_EQ(rig.texts, (std::vector<std::string>{"go", "late"}));
-  expect_near(rig.e.objects[0].centre, {10, 100, 0});
 }
 
 TEST(ScriptObjects, HideAndShowSwitchObjectsAtTheNextFrameNumbersOfNoObjectChangeNothing) {
@@ -256,52 +228,6 @@ TEST(ScriptSwitches, RandomColorsAndLightingRecolourAcceptingObjects) {
   EXPECT_EQ((std::array<int, 4>{o.faces[5].alpha, o.faces[5].red, o.faces[5].blue, int(o.faces[5].corner_colours[2])}),
             (std::array<int, 4>{127, 127, 127, 0x7F7F7F7F}));
   for (const Vertex& v : o.vertices) EXPECT_EQ(v.vertex_colour, 0x7F7F7F7Fu);
-}
-
-// --- sounds -----------------------------------------------------------------------------
-
-// A sound output that notes what it is asked to play.
-std::vector<std::string>* g_played = nullptr;
-class NotingAudio : public AudioBackend {
- public:
-  bool open(std::string&) override { return true; }
-  bool play_song(const std::string& path, std::string&) override { return note("song " + file_name(path)); }
-  void stop_song() override {}
-  bool play_sound(const std::string& path, bool loop, std::string&) override {
-    return note("sound " + file_name(path) + (loop ? " loop" : ""));
-  }
-  void stop_sound() override { note("stop"); }
-  bool song_sounding() const override { return false; }
-  bool sound_sounding() const override { return false; }
-
- private:
-  static std::string file_name(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
-  static bool note(const std::string& call) {
-    g_played->push_back(call);
-    return true;
-  }
-};
-
-TEST(ScriptSounds, PlayWavStopsTheSoundThenPlaysAnExistingFileNamesWithAPathPlayNothing) {
-  std::vector<std::string> played;
-  g_played = &played;
-  set_audio_backend([] { return std::unique_ptr<AudioBackend>(new NotingAudio); });
-  {
-    ScriptRig rig;
-    rig.dir.write("BELL.WAV", "RIFF");
-    // A note on middle C, one beat long.
-    rig.dir.write("SONG.MID", std::string("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\x0C\0\x90\x3C\x64\x60\x80\x3C\0\0\xFF\x2F\0", 34));
-    rig.play("play_wav(MISSING)\nplay_wav(BELL)\nplaynostop_wav(BELL)\nplay_wav(../BELL)\nplay_midi(a/SONG)\n"
-             "play_midi(SONG)\n");
-    // Nothing is playing before the first sound, so the first stops are silent.
-    EXPECT_EQ(played, (std::vector<std::string>{"sound BELL.WAV", "stop", "sound BELL.WAV loop", "stop",
-                                                 "song SONG.MID"}));
-    rig.e.Sounds = 0;  // sound off: nothing plays
-    rig.play("play_wav(BELL)\nplaynostop_wav(BELL)\nplay_midi(SONG)\n");
-    EXPECT_EQ(played.size(), 5u);
-    close_audio(rig.e);
-  }
-  set_audio_backend(nullptr);
 }
 
 }  // namespace

@@ -16,7 +16,7 @@ std::uint32_t letter_rgb(char letter);  // 0x00RRGGBB
 // Rows top first, all of one length.
 using Picture = std::vector<std::string>;
 
-struct BmpSpec {
+struct BmpLayout {
   bool file_header = true;
   std::uint32_t header_size = 40;  // 12 (core), 40, or 124 (masks inside)
   std::int32_t width = 0;
@@ -30,13 +30,13 @@ struct BmpSpec {
   std::uint32_t pixel_offset = 0;         // 0: right behind the table
 };
 
-// The pixel rows of `picture` at `spec.bits` (palette indices from
-// `spec.colors`, or packed with `spec.masks`, or 5-5-5 for 16 bits), in the
+// The pixel rows of `picture` at `layout.bits` (palette indices from
+// `layout.colors`, or packed with `layout.masks`, or 5-5-5 for 16 bits), in the
 // order the height's sign gives; also sets width and height.
-void encode_rows(BmpSpec& spec, const Picture& picture, bool top_down = false);
+void encode_rows(BmpLayout& layout, const Picture& picture, bool top_down = false);
 
 // The whole file.
-std::string write_bmp(const BmpSpec& spec);
+std::string write_bmp(const BmpLayout& layout);
 
 // The picture as the reader's RGBA rows should be.
 std::vector<std::uint8_t> picture_rgba(const Picture& picture);

@@ -550,12 +550,12 @@ std::string quarters_bitmap() {
   kelvo::test::Picture picture;
   for (int y = 0; y < 48; ++y)
     picture.push_back(std::string(32, y < 24 ? 'R' : 'B') + std::string(32, y < 24 ? 'G' : 'Y'));
-  kelvo::test::BmpSpec spec;
-  spec.bits = 4;
-  spec.colors = {kRed, kGreen, kBlue, kYellow};
-  spec.clr_used = 4;
-  kelvo::test::encode_rows(spec, picture);
-  return kelvo::test::write_bmp(spec);
+  kelvo::test::BmpLayout layout;
+  layout.bits = 4;
+  layout.colors = {kRed, kGreen, kBlue, kYellow};
+  layout.clr_used = 4;
+  kelvo::test::encode_rows(layout, picture);
+  return kelvo::test::write_bmp(layout);
 }
 
 // A folder as a user sets it up: a copy of the saver with the demo package
