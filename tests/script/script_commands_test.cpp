@@ -77,14 +77,15 @@ TEST(ScriptCamera, CameraCommandsFillRecordsAndRunToTheirTargetsRandomOnesWithin
 TEST(ScriptObjects, ObjectCommandsMoveTheObjectOfTheirNumberOrTheConstantOne) {
   ScriptRig rig;
   rig.add_objects(3);  // centres at x 0, 100 and 200
-  EXPECT_NE(rig.play("move_object(2,10,1,2,3,0,0,0)\nposition_object(3,11,7,8,9,0,0,0)\nrotate_center(1,12,0,90,0)\n"
+  EXPECT_NE(rig.play("move_object(2,10,1,2,3,0,0,0)\nrotate_center(2,12,0,90,0)\nposition_object(3,11,7,8,9,0,0,0)\n"
+                     "rotate_center(1,12,0,90,0)\n"
                      "rotate_object(0,12,0,90,0)\nmove_object(4,10,1)\nrotate_center(-4,10,1)\n"
                      "set_constant_object(3)\nmove_object(0,5,0,10,0,0,0,0)\nmove_object(1,5,0,0,50,0,0,0)\n"),
             -1);
   const std::vector<Object>& o = rig.e.objects;
   expect_near(o[0].centre, {0, 0, 50});  // spun in place by -90 degrees about y, then moved
   expect_near(o[0].vertices[1].position, {-10, -10, 40});
-  expect_near(o[1].centre, {101, 2, 3});
+  expect_near(o[1].centre, {101, 2, 3});  // moved, then spun where it stands
   expect_near(o[2].centre, {7, 18, 9});  // to (7, 8, 9), then moved as object 0
   // Object 0 without a constant object: a camera record of a mode by which
   // the camera does not move.
