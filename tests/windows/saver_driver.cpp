@@ -105,6 +105,14 @@ struct Saver {
     GetExitCodeProcess(info.hProcess, &code);
     return true;
   }
+  // Fails unless the process ends in time with the status `expected`.
+  void expect_exit(DWORD expected, const char* what) {
+    DWORD code = 0;
+    if (!wait_exit(kExitTimeoutMs, code))
+      fail("%s did not end", what);
+    else if (code != expected)
+      fail("%s exited with %ld, expected %ld", what, static_cast<long>(code), static_cast<long>(expected));
+  }
   ~Saver() {
     if (!started) return;
     if (running()) {
@@ -368,11 +376,7 @@ void test_dispatch() {
   for (const auto& c : cases) {
     Saver saver;
     if (!saver.start(c.args)) continue;
-    DWORD code = 0;
-    if (!saver.wait_exit(kExitTimeoutMs, code))
-      fail("'%s' did not exit", c.args.c_str());
-    else if (code != c.expected)
-      fail("'%s' exited with %ld, expected %ld", c.args.c_str(), static_cast<long>(code), static_cast<long>(c.expected));
+    saver.expect_exit(c.expected, ("'" + c.args + "'").c_str());
   }
   check_nothing_left("after the refused modes");
 }
@@ -410,11 +414,7 @@ void test_preview() {
   if (find_full_screen()) fail("a full-screen window appeared in preview mode");
   // Closing the parent ends the saver.
   DestroyWindow(parent);
-  DWORD code = 0;
-  if (!saver.wait_exit(kExitTimeoutMs, code))
-    fail("the saver did not end when its parent window closed");
-  else if (code != 0)
-    fail("the preview exited with %lu", code);
+  saver.expect_exit(0, "the preview whose parent window closed");
   check_nothing_left("after the preview");
 }
 
@@ -440,11 +440,7 @@ void test_full_screen() {
   {
     Saver second;
     if (second.start("/s")) {
-      DWORD code = 1;
-      if (!second.wait_exit(kExitTimeoutMs, code))
-        fail("a second full-screen start did not end");
-      else if (code != 0)
-        fail("a second full-screen start exited with %lu", code);
+      second.expect_exit(0, "a second full-screen start");
     }
     if (!first.running()) fail("the first saver ended when the second started");
   }
@@ -453,11 +449,7 @@ void test_full_screen() {
   pump(1000);
   if (!first.running()) fail("the key 0 ended the saver");
   press_key(window, 'A');
-  DWORD code = 1;
-  if (!first.wait_exit(kExitTimeoutMs, code))
-    fail("a key press did not end the saver");
-  else if (code != 0)
-    fail("the saver exited with %lu", code);
+  first.expect_exit(0, "the saver after a key press");
   check_nothing_left("after full screen");
   const DEVMODEA after = current_mode();
   if (!same_mode(before, after))
@@ -632,13 +624,7 @@ struct DialogRun {
     return at < 0 ? "<none>" : entry_text(id, static_cast<int>(at));
   }
   // The dialog closes and the saver exits with 0.
-  void expect_end(const char* how) {
-    DWORD code = 1;
-    if (!saver.wait_exit(kExitTimeoutMs, code))
-      fail("%s did not close the dialog", how);
-    else if (code != 0)
-      fail("after %s the saver exited with %lu", how, code);
-  }
+  void expect_end(const char* how) { saver.expect_exit(0, (std::string("the dialog closed by ") + how).c_str()); }
 };
 
 std::string window_text(HWND window) {
